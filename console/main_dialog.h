@@ -1,0 +1,210 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "device/register_table.h"
+#include "link/modbus_link.h"
+#include "window/dialog_window.h"
+
+// The computer's local date and time, as the clock command sends it.
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+
+// The console's one dialog: it owns the link, the device image, the counters and one member per
+// field of the window for the whole run. Its handlers run one at a time on the window's thread.
+class MainDialog : public DialogHandler {
+ public:
+  explicit MainDialog(DialogWindow& window);
+  virtual ~MainDialog();
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  // DialogHandler: the message table and the window's default button.
+  void OnNotify(int controlId, Notification code) override;
+  void OnTimerMessage(int timerId) override;
+  void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
+  void OnOK() override;
+
+  // Start-up and shutdown (console_app.cpp). OnInitDialog returns false when timer 1 could not
+  // be created: the caller then ends the process with exit code -1.
+  bool OnInitDialog();
+  void OnDestroy();
+  void LoadRegisterTable();
+
+  // Data exchange between the fields and their members (main_dialog.cpp).
+  // Window to members; false when an integer field stopped the capture.
+  bool CaptureFields();
+  void PushFields();  // members to window
+  std::string* TextMember(int controlId);      // nullptr when the control binds no text
+  int32_t* IntegerMember(int controlId);       // nullptr when the control binds no integer
+
+  // Settings panel (settings_panel.cpp).
+  void CaptureControls();
+
+  // Transaction controller (transaction_controller.cpp).
+  void OnTimer(int timerId);
+  int32_t OnLinkDone(int32_t result, int32_t timedOut);
+  void LogTxFrame();
+  void UpdateControlStates();
+  void OnResetCounters();
+  void OnClearTxLog();
+  void OnClearRxLog();
+  void OnToggleAutoPoll();
+  void OnFieldFocus();
+  void OnCommSettingChanged();
+  void OnAddressChanged();
+
+  // Reply decoding (device/reply_decoder.cpp).
+  void DecodeReply();
+  // Whether the good-CRC reply in the receive buffer answers the last request built: a register
+  // reply must carry twice the quantity asked for (one register for a single read), an event
+  // reply its whole record, a bit reply at least one data byte.
+  bool ReplyFitsRequest() const;
+  std::string EventName(const uint8_t* record) const;
+  std::string YxBitsText(uint8_t bits) const;
+  std::string YkBitsText(uint8_t bits) const;
+  uint16_t SwapBytes(uint16_t value) const;
+
+  // Display refresh (device/display_refresh.cpp).
+  void RefreshDisplay();
+  std::string FormatPeriod(uint16_t minutes) const;
+
+  // Parameters (commands/parameters.cpp).
+  void OnReadParameters();
+  void OnWriteParameters();
+  void OnParameterEdited(int controlId);
+
+  // Remote signalling and control (commands/remote_control.cpp).
+  void OnReadYx();
+  void OnReadYk();
+  void OnExecuteYk();
+
+  // Register browser (commands/register_browser.cpp).
+  int32_t FindEntry(uint16_t address) const;
+  void OnReadRegister();
+  void OnWriteRegister();
+  void OnNextRegister();
+  void OnPreviousRegister();
+  void OnRegisterValueEdited(int controlId);
+
+  // Event browser (commands/event_browser.cpp).
+  void OnCurrentEvent();
+  void OnPreviousEvent();
+  void OnNextEvent();
+  void OnClearEvents();
+  void SendClearEvents();  // steps 4 to 7 of the clear, also run when a held-back clear goes out
+
+  // Clock, periods and the meter's serial settings (commands/clock_settings.cpp).
+  void OnSyncClock();
+  void OnPeriodEdited(int controlId);
+  void OnSlaveSettingsEdited();
+  int32_t ParsePeriod(const std::string& text) const;
+  void ParseSlaveSettings(const std::string& text);
+
+  // The polling rotation lives for the whole process, not per dialog.
+  static uint8_t s_pollBlock;
+
+  DialogWindow& m_window;
+
+  // ---- State, in the dialog's order ----
+  ModbusLink m_link;
+  int32_t m_timerId = 0;
+  RegisterDescriptor m_regTable[kRegisterCount] = {};
+  int32_t m_rxCount = 0;
+  int32_t m_txCount = 0;
+  int32_t m_autoPoll = 0;
+  int32_t m_paramsValid = 0;
+  int32_t m_regIndex = 0;
+  std::string m_modulePath;
+
+  // Counters, status and frame logs.
+  std::string m_counts;  // 1069
+  std::string m_status;  // 1072
+  std::string m_txLog;   // 1009
+  std::string m_rxLog;   // 1011
+
+  // Host communication settings.
+  std::string m_protocolText;  // 1008
+  int32_t m_addressField = 0;  // 1028
+  std::string m_portText;      // 1002
+  std::string m_baudText;      // 1003
+  std::string m_parityText;    // 1004
+  std::string m_dataBitsText;  // 1005
+  std::string m_stopBitsText;  // 1006
+  std::string m_commSummary;   // 1007
+
+  // Real-time data.
+  std::string m_uan, m_ubn, m_ucn, m_freq;         // 1001 1010 1014 1019
+  std::string m_ian, m_ibn, m_icn, m_i0n;          // 1015 1016 1017 1018
+  std::string m_uca, m_uab, m_ubc, m_uav;          // 1029 1030 1031 1032
+  std::string m_pan, m_pbn, m_pcn, m_psum;         // 1020 1021 1022 1027
+  std::string m_qan, m_qbn, m_qcn, m_qsum;         // 1023 1024 1025 1026
+  std::string m_pfan, m_pfbn, m_pfcn, m_pfav;      // 1033 1034 1035 1040
+  std::string m_san, m_sbn, m_scn, m_ssum;         // 1036 1037 1038 1039
+  std::string m_argUa, m_argUb, m_argUc, m_vpm10;  // 1103 1104 1105 1110
+  std::string m_argIa, m_argIb, m_argIc, m_iav;    // 1106 1107 1108 1109
+
+  // Energy: +kWh, -kWh, +kvarh, -kvarh of the total, peak, flat and valley tariffs.
+  std::string m_posKwhTotal, m_negKwhTotal, m_posKvarhTotal, m_negKvarhTotal;      // 1041-1044
+  std::string m_posKwhPeak, m_negKwhPeak, m_posKvarhPeak, m_negKvarhPeak;          // 1134-1137
+  std::string m_posKwhFlat, m_negKwhFlat, m_posKvarhFlat, m_negKvarhFlat;          // 1138-1141
+  std::string m_posKwhValley, m_negKwhValley, m_posKvarhValley, m_negKvarhValley;  // 1164-1167
+
+  // Harmonic content of the phase-A voltage (U1) and current (I1), orders 3 to 19.
+  std::string m_u1H3, m_u1H5, m_u1H7, m_u1H9, m_u1H11, m_u1H13, m_u1H15, m_u1H17, m_u1H19;
+  std::string m_i1H3, m_i1H5, m_i1H7, m_i1H9, m_i1H11, m_i1H13, m_i1H15, m_i1H17, m_i1H19;
+
+  // Register browser.
+  std::string m_regNumber;  // 1073
+  std::string m_regHex;     // 1074
+  std::string m_regName;    // 1093
+  std::string m_regReal;    // 1075
+
+  // Parameters: wiring, PT, CT and the protection grid (enable, delay, hold time, setpoint).
+  std::string m_wiringText;  // 1049
+  std::string m_ptRatio;     // 1050
+  std::string m_ctRatio;     // 1055
+  std::string m_yk1Enable, m_yk1Delay, m_yk1Hold, m_yk1Setpoint;  // 1058 1057 1056 1059
+  std::string m_yk2Enable, m_yk2Delay, m_yk2Hold, m_yk2Setpoint;  // 1063 1062 1061 1060
+  std::string m_yk3Enable, m_yk3Delay, m_yk3Hold, m_yk3Setpoint;  // 1066 1065 1064 1067
+
+  // Remote signalling and control.
+  std::string m_yxBits;     // 1046
+  std::string m_ykBits;     // 1048
+  std::string m_ykChannel;  // 1143
+  std::string m_ykState;    // 1145
+  std::string m_ykConfirm;  // 1144
+
+  // The meter's clock.
+  std::string m_meterDate;  // 1128
+  std::string m_meterTime;  // 1129
+
+  // Event browser.
+  std::string m_eventDate;  // 1079
+  std::string m_eventTime;  // 1080
+  int32_t m_eventSeq = 0;   // 1081
+  std::string m_eventName;  // 1082
+  std::string m_eventU1, m_eventU2, m_eventU3;  // 1083 1084 1085
+  std::string m_eventI1, m_eventI2, m_eventI3;  // 1113 1114 1122
+  std::string m_eventYx;    // 1123
+  std::string m_eventYk;    // 1124
+  int32_t m_eventOffset = 0;  // 1125
+
+  // The meter's own serial settings.
+  std::string m_slaveSettings;  // 1159
+
+  // Tariff periods: begin and end of four peak and two valley periods.
+  std::string m_peakBegin1, m_peakEnd1, m_peakBegin2, m_peakEnd2;  // 1087 1086 1090 1089
+  std::string m_peakBegin3, m_peakEnd3, m_peakBegin4, m_peakEnd4;  // 1094 1091 1115 1095
+  std::string m_valleyBegin1, m_valleyEnd1;                        // 1131 1116
+  std::string m_valleyBegin2, m_valleyEnd2;                        // 1133 1132
+
+  // ---- Not in the window ----
+  // A clear of the event log held back until the outstanding transaction's completion is handled.
+  bool m_clearPending = false;
+  // The local clock the clock command reads; tests put a fixed time here.
+  std::function<LocalTime()> m_localTime;
+};

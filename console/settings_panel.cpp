@@ -1,0 +1,4 @@
+// Placeholder until this unit is written.
+#include "console/main_dialog.h"
+
+void MainDialog::CaptureControls() {}

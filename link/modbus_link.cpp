@@ -1,0 +1,221 @@
+#include "link/modbus_link.h"
+
+namespace {
+
+constexpr int32_t kDefaultTimeoutTicks = 50;
+constexpr int32_t kDefaultTimerPeriodMs = 50;
+
+constexpr uint8_t kReadCoils = 1;
+constexpr uint8_t kReadInputs = 2;
+constexpr uint8_t kReadHolding = 3;
+constexpr uint8_t kWriteCoil = 5;
+constexpr uint8_t kWriteRegister = 6;
+constexpr uint8_t kReadEvent = 8;
+constexpr uint8_t kClearEvents = 9;
+constexpr uint8_t kWriteMultiple = 16;
+
+constexpr uint16_t kClockStart = 0x0082;
+constexpr uint16_t kClockRegisters = 4;
+constexpr uint16_t kParameterStart = 0x0300;
+constexpr uint16_t kParameterRegisters = 44;
+
+// Replies carrying a byte count after the function code: 1, 2, 3, 4, 8, 0x61..0x69 and 0x70.
+bool IsByteCounted(uint8_t code) {
+  return (code >= 1 && code <= 4) || code == 8 || (code >= 97 && code <= 105) || code == 112;
+}
+
+// Replies of exactly 8 bytes.
+bool IsFixedEight(uint8_t code) { return code == 5 || code == 6 || code == 9 || code == 16; }
+
+void PutWord(uint8_t* at, uint16_t value) {
+  at[0] = static_cast<uint8_t>(value >> 8);
+  at[1] = static_cast<uint8_t>(value & 0xFF);
+}
+
+}  // namespace
+
+void ModbusLink::SetDefaults() {
+  m_successCount = 0;
+  m_failureCount = 0;
+  m_ticks = 0;
+  m_timeoutTicks = kDefaultTimeoutTicks;
+  m_timerPeriod = kDefaultTimerPeriodMs;
+  m_rxPos = 0;
+  m_slaveAddress = 1;
+  m_port = 1;
+  m_baudRate = 9600;
+  m_parity = 0;
+  m_dataBits = 8;
+  m_stopBits = 2;
+}
+
+template <typename Build>
+void ModbusLink::Send(Build build) {
+  if (m_protocol == kProtocolRtu) {
+    if (!m_isOpen) return;
+    const uint16_t length = build();
+    m_rxPos = 0;
+    m_ticks = 1;
+    Write(m_txBuf, length);
+  } else if (m_protocol == kProtocolAscii) {
+    // No ASCII framing: the transaction is marked outstanding and nothing goes out.
+    if (!m_isOpen) return;
+    m_rxPos = 0;
+    m_ticks = 1;
+  }
+}
+
+uint16_t ModbusLink::BuildHeader(uint8_t function, uint16_t word1, uint16_t word2) {
+  m_txBuf[0] = static_cast<uint8_t>(m_slaveAddress & 0xFF);
+  m_txBuf[1] = function;
+  PutWord(m_txBuf + 2, word1);
+  PutWord(m_txBuf + 4, word2);
+  CloseFrame(m_txBuf, 8);
+  return 8;
+}
+
+uint16_t ModbusLink::BuildWriteMultiple(uint16_t start, const uint16_t* values, uint16_t count) {
+  m_txBuf[0] = static_cast<uint8_t>(m_slaveAddress & 0xFF);
+  m_txBuf[1] = kWriteMultiple;
+  PutWord(m_txBuf + 2, start);
+  PutWord(m_txBuf + 4, count);
+  m_txBuf[6] = static_cast<uint8_t>(count * 2);
+  for (uint16_t k = 0; k < count; ++k) PutWord(m_txBuf + 7 + 2 * k, values[k]);
+  const auto length = static_cast<uint16_t>(9 + count * 2);
+  CloseFrame(m_txBuf, length);
+  m_lastCount = count;
+  return length;
+}
+
+void ModbusLink::ReadCoils(uint16_t start, uint16_t count) {
+  Send([&] {
+    m_lastCount = count;
+    return BuildHeader(kReadCoils, start, count);
+  });
+}
+
+void ModbusLink::ReadInputs(uint16_t start, uint16_t count) {
+  Send([&] {
+    m_lastCount = count;
+    return BuildHeader(kReadInputs, start, count);
+  });
+}
+
+void ModbusLink::ReadHolding(uint16_t start, uint16_t count) {
+  Send([&] {
+    m_readStart = start;
+    m_lastCount = count;
+    return BuildHeader(kReadHolding, start, count);
+  });
+}
+
+void ModbusLink::WriteCoil(uint16_t coil, uint16_t state) {
+  Send([&] {
+    const uint16_t on = (state & 0xFF) != 0 ? 0xFF00 : 0x0000;
+    return BuildHeader(kWriteCoil, coil & 0xFF, on);
+  });
+}
+
+void ModbusLink::WriteRegister(uint16_t address, uint16_t value) {
+  Send([&] {
+    m_lastCount = 1;
+    return BuildHeader(kWriteRegister, address, value);
+  });
+}
+
+void ModbusLink::ReadEvent(uint16_t index) {
+  Send([&] { return BuildHeader(kReadEvent, 0, index); });
+}
+
+void ModbusLink::ClearEvents() {
+  Send([&] { return BuildHeader(kClearEvents, 0, 0); });
+}
+
+void ModbusLink::WriteClock(const uint16_t values[4]) {
+  Send([&] { return BuildWriteMultiple(kClockStart, values, kClockRegisters); });
+}
+
+void ModbusLink::WriteParameters(const uint16_t values[44]) {
+  Send([&] { return BuildWriteMultiple(kParameterStart, values, kParameterRegisters); });
+}
+
+void ModbusLink::DumpTx(std::string& text) const {
+  if (m_protocol == kProtocolRtu) {
+    const uint8_t code = m_txBuf[1];
+    if ((code >= 1 && code <= 6) || code == 8 || code == 9) {
+      AppendHex(text, m_txBuf, 8);
+    } else if (code == kWriteMultiple) {
+      AppendHex(text, m_txBuf, m_txBuf[6] + 9);
+    } else {
+      text += "未知功能码";
+    }
+  } else if (m_protocol == kProtocolAscii) {
+    text += "Append Modbus ASCII Txd hex string";
+  } else {
+    text += "未知通讯规约";
+  }
+}
+
+void ModbusLink::DumpRx(std::string& text) const {
+  if (m_protocol == kProtocolRtu) {
+    const uint8_t code = m_rxBuf[1];
+    if ((code >= 1 && code <= 4) || code == 8) {
+      AppendHex(text, m_rxBuf, m_rxBuf[2] + 5);
+    } else if (IsFixedEight(code)) {
+      AppendHex(text, m_rxBuf, 8);
+    } else {
+      text += "未知功能码";
+    }
+  } else if (m_protocol == kProtocolAscii) {
+    text += "Append Modbus ASCII Rxd hex string";
+  } else {
+    text += "未知通讯规约";
+  }
+}
+
+void ModbusLink::PumpReceive() {
+  if (m_protocol == kProtocolRtu) ReceiveRtu();
+}
+
+void ModbusLink::Post(int32_t wParam, int32_t lParam) {
+  if (m_notifyWnd != nullptr) m_notifyWnd->PostMessage(WM_LINK_DONE, wParam, lParam);
+}
+
+void ModbusLink::ReceiveRtu() {
+  if (m_ticks != 0) {
+    if (m_ticks < m_timeoutTicks) {
+      ++m_ticks;
+    } else {
+      const int32_t received = m_rxPos;
+      m_rxPos = 0;
+      m_ticks = 0;
+      Post(received, 1);
+    }
+  }
+  while (BytesWaiting()) {
+    m_rxBuf[m_rxPos] = ReadByte();
+    const int32_t p = ++m_rxPos;
+    if (p == 1) continue;  // the address byte; it is not compared with ours
+    if (p == 2) {
+      m_baseLen = IsByteCounted(m_rxBuf[1]) ? 5 : 8;
+      m_expectedLen = m_baseLen;
+      continue;
+    }
+    if (p == m_baseLen - 1) {
+      const uint8_t code = m_rxBuf[1];
+      if (IsByteCounted(code)) {
+        m_expectedLen += m_rxBuf[2];
+      } else if (!IsFixedEight(code)) {
+        m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
+      }
+      continue;
+    }
+    if (p == m_expectedLen) {
+      const int32_t difference = CheckFrame(m_rxBuf, static_cast<uint16_t>(m_expectedLen));
+      m_rxPos = 0;
+      m_ticks = 0;
+      Post(difference, 0);
+      return;  // further bytes wait for the next tick
+    }
+  }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/frame_codec.h"
+#include "link/link_notify.h"
+#include "link/serial_port.h"
+
+// The console's Modbus master: protocol mode, slave address, the two frame buffers, the state of
+// the one outstanding transaction, the two communication counts, and one entry point per request.
+// A request made while another transaction is outstanding replaces it; the transaction ends in
+// the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd.
+class ModbusLink : public SerialPort {
+ public:
+  ModbusLink() = default;
+
+  void SetDefaults();
+
+  // The request catalogue. Each does nothing when the port is closed or the mode is unknown.
+  void ReadCoils(uint16_t start, uint16_t count);
+  void ReadInputs(uint16_t start, uint16_t count);
+  void ReadHolding(uint16_t start, uint16_t count);
+  void WriteCoil(uint16_t coil, uint16_t state);
+  void WriteRegister(uint16_t address, uint16_t value);
+  void ReadEvent(uint16_t index);
+  void ClearEvents();
+  void WriteClock(const uint16_t values[4]);
+  void WriteParameters(const uint16_t values[44]);
+
+  // Append the frame in the transmit (receive) buffer to a log text.
+  void DumpTx(std::string& text) const;
+  void DumpRx(std::string& text) const;
+
+  // The receive step, once per timer tick.
+  void PumpReceive();
+  void ReceiveRtu();
+
+  LinkNotifyTarget* m_notifyWnd = nullptr;
+  int32_t m_protocol = 0;
+  int32_t m_successCount = 0;
+  int32_t m_failureCount = 0;
+  int32_t m_ticks = 0;
+  int32_t m_timeoutTicks = 0;
+  int32_t m_timerPeriod = 0;  // ms
+  int32_t m_rxPos = 0;
+  int32_t m_slaveAddress = 0;
+  uint8_t m_rxBuf[kFrameBufferSize] = {};
+  uint8_t m_txBuf[kFrameBufferSize] = {};
+  uint16_t m_readStart = 0;
+  uint16_t m_lastCount = 0;
+  int32_t m_expectedLen = 0;
+  int32_t m_baseLen = 0;
+
+ private:
+  // Builders: fill m_txBuf, set the last-request fields, return the frame length.
+  uint16_t BuildHeader(uint8_t function, uint16_t word1, uint16_t word2);
+  uint16_t BuildWriteMultiple(uint16_t start, const uint16_t* values, uint16_t count);
+  // Mode dispatch shared by every entry point; build runs only in RTU mode with the port open.
+  template <typename Build>
+  void Send(Build build);
+  void Post(int32_t wParam, int32_t lParam);
+};

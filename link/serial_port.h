@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class SerialPort;
+
+// The platform's serial line under a SerialPort: exclusive open of the named port, raw transfer,
+// both queues flushed at open and close, and nothing that blocks. One backend per platform
+// (serial_port_posix.cpp, serial_port_win32.cpp); tests put a scripted line in its place.
+class SerialLine {
+ public:
+  virtual ~SerialLine() = default;
+  // Opens and configures the port that settings.m_port names; false when it cannot be had.
+  virtual bool Open(const SerialPort& settings) = 0;
+  virtual void Configure(const SerialPort& settings) = 0;
+  virtual void Close() = 0;
+  virtual bool BytesWaiting() = 0;
+  virtual uint8_t ReadByte() = 0;
+  virtual int32_t Write(const uint8_t* buffer, uint16_t length) = 0;
+};
+
+// The backend built for this platform.
+std::unique_ptr<SerialLine> MakePlatformLine();
+// The device that "COM<port>" names on this platform.
+std::string PortDevicePath(uint32_t port);
+
+// One COM port and its line settings. None of the operations blocks the caller: a byte is read
+// only when the driver already holds one, and a write is started and never waited for.
+class SerialPort {
+ public:
+  SerialPort();
+  ~SerialPort();  // closes the port
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Opens "COM<m_port>" with the line settings; the outcome is in m_isOpen. Does not close a
+  // port that is already open: callers close first.
+  void Open();
+  // Applies speed, data bits, parity and stop bits; flow control stays as the driver has it.
+  void Configure();
+  void Close();  // flushes both queues and closes; nothing when closed
+  bool BytesWaiting();  // true when at least one received byte is waiting
+  uint8_t ReadByte();   // one byte that BytesWaiting said is there
+  int32_t Write(const uint8_t* buffer, uint16_t length);  // 0 when closed; nobody looks at it
+
+  // Replaces the platform line (tests); closes the port first.
+  void SetLine(std::unique_ptr<SerialLine> line);
+
+  std::unique_ptr<SerialLine> m_line;
+  int32_t m_isOpen = 0;
+  uint32_t m_port = 0;      // 1 = COM1
+  uint32_t m_baudRate = 0;  // bit/s
+  uint8_t m_parity = 0;     // 0 none, 1 odd, 2 even
+  uint8_t m_dataBits = 0;   // data bits per character
+  uint8_t m_stopBits = 0;   // odd: one stop bit, even: two
+};

@@ -1,0 +1,170 @@
+// The serial port on POSIX: termios, raw, exclusive, non-blocking.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr size_t kMaxPendingOutput = 2048;  // the driver queue size the console relies on
+
+speed_t SpeedFor(uint32_t baud) {
+  switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return B9600;  // a rate the line cannot take falls back to the default rate
+  }
+}
+
+tcflag_t SizeFor(uint8_t dataBits) {
+  switch (dataBits) {
+    case 5: return CS5;
+    case 6: return CS6;
+    case 7: return CS7;
+    default: return CS8;
+  }
+}
+
+std::string ConfigHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.config";
+}
+
+// Hands what the driver will take of the pending output to it, never waiting.
+void DrainPending(int fd, std::vector<uint8_t>& pending) {
+  while (!pending.empty()) {
+    const ssize_t n = ::write(fd, pending.data(), pending.size());
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) pending.clear();  // line gone
+      return;
+    }
+    pending.erase(pending.begin(), pending.begin() + n);
+  }
+}
+
+
+// termios backend. Output the driver did not take yet waits in a small queue, drained on every
+// later call; frames are small and paced by the operator or the poll, so it is normally empty,
+// and it keeps a frame from being cut or interleaved with the next.
+class PosixLine : public SerialLine {
+ public:
+  ~PosixLine() override { Close(); }
+
+  bool Open(const SerialPort& settings) override {
+    const std::string path = PortDevicePath(settings.m_port);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    // flock refuses a second opener, root included; TIOCEXCL keeps other programs out too.
+    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return false;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    m_fd = fd;
+    m_pending.clear();
+    ::tcflush(m_fd, TCIOFLUSH);
+    Configure(settings);
+    return true;
+  }
+
+  void Configure(const SerialPort& settings) override {
+    if (m_fd < 0) return;
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0) return;
+    // Raw: every byte value passes unchanged; no echo, no line editing, no CR/LF mapping, no
+    // software flow control (0x11 and 0x13 are data). Hardware flow control stays as found.
+    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                     IXANY | INPCK | IGNPAR);
+    tio.c_oflag &= ~OPOST;
+    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
+    tio.c_cflag |= CREAD | CLOCAL | SizeFor(settings.m_dataBits);
+    if (settings.m_parity == 1) tio.c_cflag |= PARENB | PARODD;
+    if (settings.m_parity == 2) tio.c_cflag |= PARENB;
+    if ((settings.m_stopBits & 1) == 0) tio.c_cflag |= CSTOPB;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    const speed_t speed = SpeedFor(settings.m_baudRate);
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    ::tcsetattr(m_fd, TCSANOW, &tio);
+  }
+
+  void Close() override {
+    if (m_fd < 0) return;
+    ::tcflush(m_fd, TCIOFLUSH);
+    // Cleared before close: a pseudo-terminal left exclusive refuses our own reopen (non-root).
+    ::ioctl(m_fd, TIOCNXCL);
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
+    m_pending.clear();
+  }
+
+  bool BytesWaiting() override {
+    if (m_fd < 0) return false;
+    DrainPending(m_fd, m_pending);
+    int waiting = 0;
+    if (::ioctl(m_fd, FIONREAD, &waiting) != 0) return false;
+    return waiting > 0;
+  }
+
+  uint8_t ReadByte() override {
+    uint8_t byte = 0;
+    if (m_fd >= 0 && ::read(m_fd, &byte, 1) != 1) byte = 0;
+    return byte;
+  }
+
+  int32_t Write(const uint8_t* buffer, uint16_t length) override {
+    if (m_fd < 0) return 0;
+    if (m_pending.size() + length > kMaxPendingOutput) m_pending.clear();  // a stuck line
+    m_pending.insert(m_pending.end(), buffer, buffer + length);
+    DrainPending(m_fd, m_pending);
+    return 1;
+  }
+
+ private:
+  int m_fd = -1;
+  std::vector<uint8_t> m_pending;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialLine> MakePlatformLine() { return std::make_unique<PosixLine>(); }
+
+// "COMn" is the device that the link ~/.config/quorvel/ports/COMn points to ($XDG_CONFIG_HOME
+// honoured), else /dev/ttyS<n-1>.
+std::string PortDevicePath(uint32_t port) {
+  const std::string link = ConfigHome() + "/quorvel/ports/COM" + std::to_string(port);
+  struct stat st;
+  if (::lstat(link.c_str(), &st) == 0) return link;
+  return "/dev/ttyS" + std::to_string(port == 0 ? 0u : port - 1);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+// The dialog templates, string table and icon of the console, as data shared by the headless
+// window, the Qt window and the tests. Positions are in dialog units of the template font.
+
+constexpr int IDD_ABOUTBOX = 100;
+constexpr int IDS_ABOUTBOX = 101;
+constexpr int IDD_MAIN = 102;
+constexpr int IDR_MAINFRAME = 128;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDC_STATIC = -1;
+constexpr int IDM_ABOUTBOX = 0x0010;
+
+enum class ControlKind : uint8_t {
+  PushButton,     // a command button
+  DefPushButton,  // the default button (the Enter key)
+  Edit,           // a text field
+  Label,          // static text
+  GroupBox,       // a labelled frame
+  DropList,       // a drop-down list that takes no typed text
+  DropDown,       // a drop-down list with an editable field
+  Icon,           // the application icon
+};
+
+enum ControlStyle : uint32_t {
+  kReadOnly = 1u << 0,
+  kMultiLine = 1u << 1,  // multi-line and scrolling (the frame logs)
+  kHidden = 1u << 2,
+  kTabStop = 1u << 3,
+  kCentered = 1u << 4,  // centred label text
+  kRightAligned = 1u << 5,
+};
+
+struct ControlTemplate {
+  int id;                             // IDC_STATIC for labels and frames
+  ControlKind kind;
+  const char* text;                   // label or caption; initial text
+  int x, y, cx, cy;                   // dialog units
+  uint32_t style;                     // ControlStyle bits
+  std::span<const char* const> entries;  // initial entries of a drop-down list
+  const char* accessibleName;         // what a screen reader says when text does not name it
+};
+
+struct DialogTemplate {
+  int id;
+  const char* caption;
+  int cx, cy;  // dialog units
+  const char* fontName;
+  int fontPoints;
+  std::span<const ControlTemplate> controls;  // in tab order
+};
+
+const DialogTemplate& MainDialogTemplate();   // template 102
+const DialogTemplate& AboutDialogTemplate();  // template 100
+// The string table: 101 is the About item's text. Unknown ids give "".
+const char* LoadResourceString(int id);
+// The template row of a control of template 102, or nullptr.
+const ControlTemplate* FindControl(const DialogTemplate& dialog, int id);

@@ -1,0 +1,76 @@
+#include "window/data_exchange.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kNotAnInteger = "请键入一个整数。";
+
+// The field holds a whole decimal integer: blanks, an optional sign, digits, blanks.
+bool ParseWholeInteger(const std::string& text, int32_t& value) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const size_t digitsStart = i;
+  uint32_t magnitude = 0;  // unsigned arithmetic: an overflowing number keeps its low 32 bits
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    magnitude = magnitude * 10u + static_cast<uint32_t>(text[i] - '0');
+    ++i;
+  }
+  if (i == digitsStart) return false;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  if (i != text.size()) return false;
+  value = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+  return true;
+}
+
+bool StartsWithIgnoringCase(const std::string& entry, const std::string& prefix) {
+  if (prefix.size() > entry.size()) return false;
+  for (size_t k = 0; k < prefix.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(entry[k])) !=
+        std::tolower(static_cast<unsigned char>(prefix[k]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsList(ControlKind kind) { return kind == ControlKind::DropList || kind == ControlKind::DropDown; }
+
+}  // namespace
+
+void CaptureText(DialogWindow& window, int id, std::string& member) { member = window.GetText(id); }
+
+bool CaptureInteger(DialogWindow& window, int id, int32_t& member) {
+  int32_t value = 0;
+  if (!ParseWholeInteger(window.GetText(id), value)) {
+    window.MessageBox(kNotAnInteger);
+    return false;
+  }
+  member = value;
+  return true;
+}
+
+void RefreshText(DialogWindow& window, int id, const std::string& member) {
+  const ControlKind kind = window.KindOf(id);
+  if (!IsList(kind)) {
+    window.SetText(id, member);
+    return;
+  }
+  const std::vector<std::string> entries = window.ListEntries(id);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    if (StartsWithIgnoringCase(entries[k], member)) {
+      window.SelectListEntry(id, static_cast<int>(k));
+      return;
+    }
+  }
+  if (kind == ControlKind::DropDown) window.SetText(id, member);
+}
+
+void RefreshInteger(DialogWindow& window, int id, int32_t member) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", member);
+  window.SetText(id, text);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/link_notify.h"
+#include "resources/dialog_templates.h"
+
+// The notifications a control sends to the dialog's message table.
+enum class Notification : uint8_t { Clicked, SetFocus, KillFocus };
+
+// What a window hands to its dialog: notifications, ticks of its timer and posted messages,
+// one at a time on the window's thread, never one inside another.
+class DialogHandler {
+ public:
+  virtual void OnNotify(int controlId, Notification code) = 0;
+  virtual void OnTimerMessage(int timerId) = 0;
+  virtual void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) = 0;
+  // The Enter key (the hidden default button); the Escape key and the close command end the run.
+  virtual void OnOK() = 0;
+
+ protected:
+  ~DialogHandler() = default;
+};
+
+// What the logic may ask of its window. Texts are UTF-8. Control ids are those of the template.
+class DialogWindow : public LinkNotifyTarget {
+ public:
+  virtual ~DialogWindow() = default;
+
+  virtual void SetHandler(DialogHandler* handler) = 0;
+
+  virtual std::string GetText(int id) const = 0;
+  virtual void SetText(int id, const std::string& text) = 0;  // fields, lists and button captions
+
+  virtual ControlKind KindOf(int id) const = 0;
+  virtual std::vector<std::string> ListEntries(int id) const = 0;
+  virtual int ListSelection(int id) const = 0;  // -1: none
+  virtual void SelectListEntry(int id, int index) = 0;
+
+  virtual void EnableControl(int id, bool enable) = 0;
+  virtual bool IsControlEnabled(int id) const = 0;
+
+  virtual void SetCaption(const std::string& caption) = 0;
+  // A modal message box with one OK button and the application title. Shown from inside a
+  // handler, it holds ticks and posted messages until it closes.
+  virtual void MessageBox(const std::string& text) = 0;
+  // Starts timer timerId with the period; returns 0 when no timer could be made.
+  virtual int SetTimer(int timerId, int periodMs) = 0;
+};

@@ -1,0 +1,109 @@
+#include "window/headless_window.h"
+
+#include <stdexcept>
+
+HeadlessWindow::HeadlessWindow(const DialogTemplate& dialog) {
+  m_caption = dialog.caption;
+  for (const ControlTemplate& c : dialog.controls) {
+    if (c.id == IDC_STATIC) continue;
+    Control control{c.kind, c.text != nullptr ? c.text : "", {}, -1, true};
+    for (const char* entry : c.entries) control.entries.emplace_back(entry);
+    if (control.kind == ControlKind::DropList || control.kind == ControlKind::DropDown) {
+      control.text.clear();
+    }
+    m_controls[c.id] = std::move(control);
+  }
+}
+
+const HeadlessWindow::Control& HeadlessWindow::At(int id) const {
+  auto it = m_controls.find(id);
+  if (it == m_controls.end()) throw std::out_of_range("no control " + std::to_string(id));
+  return it->second;
+}
+
+HeadlessWindow::Control& HeadlessWindow::At(int id) {
+  return const_cast<Control&>(static_cast<const HeadlessWindow*>(this)->At(id));
+}
+
+std::string HeadlessWindow::GetText(int id) const { return At(id).text; }
+
+void HeadlessWindow::SetText(int id, const std::string& text) {
+  Control& c = At(id);
+  c.text = text;
+  // A fixed list cannot show a text that is none of its entries.
+  if (c.kind == ControlKind::DropList) {
+    c.selection = -1;
+    for (size_t k = 0; k < c.entries.size(); ++k) {
+      if (c.entries[k] == text) c.selection = static_cast<int>(k);
+    }
+    if (c.selection < 0) c.text.clear();
+  }
+}
+
+ControlKind HeadlessWindow::KindOf(int id) const { return At(id).kind; }
+
+std::vector<std::string> HeadlessWindow::ListEntries(int id) const { return At(id).entries; }
+
+int HeadlessWindow::ListSelection(int id) const { return At(id).selection; }
+
+void HeadlessWindow::SelectListEntry(int id, int index) {
+  Control& c = At(id);
+  if (index < 0 || index >= static_cast<int>(c.entries.size())) return;
+  c.selection = index;
+  c.text = c.entries[static_cast<size_t>(index)];
+}
+
+void HeadlessWindow::EnableControl(int id, bool enable) { At(id).enabled = enable; }
+
+bool HeadlessWindow::IsControlEnabled(int id) const { return At(id).enabled; }
+
+int HeadlessWindow::SetTimer(int timerId, int periodMs) {
+  if (!m_timerAvailable) return 0;
+  m_timerId = timerId;
+  m_timerPeriod = periodMs;
+  return timerId;
+}
+
+void HeadlessWindow::PostMessage(uint32_t message, int32_t wParam, int32_t lParam) {
+  m_posted.push_back({message, wParam, lParam});
+}
+
+void HeadlessWindow::Type(int id, const std::string& text) {
+  Control& c = At(id);
+  c.text = text;
+  if (c.kind == ControlKind::DropDown) c.selection = -1;
+}
+
+void HeadlessWindow::Choose(int id, int index) { SelectListEntry(id, index); }
+
+void HeadlessWindow::Focus(int id) {
+  if (id == m_focus) return;
+  const int old = m_focus;
+  m_focus = id;
+  if (m_handler == nullptr) return;
+  if (old != 0) m_handler->OnNotify(old, Notification::KillFocus);
+  if (id != 0) m_handler->OnNotify(id, Notification::SetFocus);
+}
+
+void HeadlessWindow::Click(int id) {
+  if (!At(id).enabled || m_handler == nullptr) return;
+  Focus(id);  // a button takes the focus when pressed, so the field left runs its editor first
+  m_handler->OnNotify(id, Notification::Clicked);
+}
+
+void HeadlessWindow::Tick() {
+  if (m_handler != nullptr && m_timerId != 0) m_handler->OnTimerMessage(m_timerId);
+  DrainMessages();
+}
+
+void HeadlessWindow::Ticks(int n) {
+  for (int k = 0; k < n; ++k) Tick();
+}
+
+void HeadlessWindow::DrainMessages() {
+  while (!m_posted.empty() && m_handler != nullptr) {
+    const Posted p = m_posted.front();
+    m_posted.pop_front();
+    m_handler->OnPostedMessage(p.message, p.wParam, p.lParam);
+  }
+}

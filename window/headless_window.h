@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "window/dialog_window.h"
+
+// An in-memory window built from a dialog template, for tests and benchmarks: controls keep texts,
+// list entries, selections and enable states; the test types, moves the focus, clicks and ticks.
+class HeadlessWindow : public DialogWindow {
+ public:
+  explicit HeadlessWindow(const DialogTemplate& dialog = MainDialogTemplate());
+
+  // DialogWindow
+  void SetHandler(DialogHandler* handler) override { m_handler = handler; }
+  std::string GetText(int id) const override;
+  void SetText(int id, const std::string& text) override;
+  ControlKind KindOf(int id) const override;
+  std::vector<std::string> ListEntries(int id) const override;
+  int ListSelection(int id) const override;
+  void SelectListEntry(int id, int index) override;
+  void EnableControl(int id, bool enable) override;
+  bool IsControlEnabled(int id) const override;
+  void SetCaption(const std::string& caption) override { m_caption = caption; }
+  void MessageBox(const std::string& text) override { m_messageBoxes.push_back(text); }
+  int SetTimer(int timerId, int periodMs) override;
+  void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
+
+  // What an operator does.
+  void Type(int id, const std::string& text);  // replaces the field's text, as typing does
+  void Choose(int id, int index);              // picks a list entry
+  void Focus(int id);  // focus moves: the old control loses it, then the new one gains it
+  void Click(int id);  // focus to an enabled button, then its click; a disabled one does nothing
+  void Tick();         // one tick of the timer, then every message posted meanwhile
+  void Ticks(int n);
+  void DrainMessages();  // handles the posted messages now waiting
+
+  // What tests look at.
+  bool Exists(int id) const { return m_controls.count(id) != 0; }
+  int FocusedControl() const { return m_focus; }
+  const std::string& Caption() const { return m_caption; }
+  const std::vector<std::string>& MessageBoxes() const { return m_messageBoxes; }
+  void ClearMessageBoxes() { m_messageBoxes.clear(); }
+  int TimerId() const { return m_timerId; }
+  int TimerPeriod() const { return m_timerPeriod; }
+  size_t PendingMessages() const { return m_posted.size(); }
+  // When false, SetTimer fails (the start-up failure path).
+  bool m_timerAvailable = true;
+
+ private:
+  struct Control {
+    ControlKind kind;
+    std::string text;
+    std::vector<std::string> entries;
+    int selection = -1;
+    bool enabled = true;
+  };
+  struct Posted {
+    uint32_t message;
+    int32_t wParam;
+    int32_t lParam;
+  };
+  const Control& At(int id) const;
+  Control& At(int id);
+
+  std::map<int, Control> m_controls;
+  std::deque<Posted> m_posted;
+  std::vector<std::string> m_messageBoxes;
+  std::string m_caption;
+  DialogHandler* m_handler = nullptr;
+  int m_focus = 0;
+  int m_timerId = 0;
+  int m_timerPeriod = 0;
+};
