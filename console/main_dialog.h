@@ -27,6 +27,7 @@ class MainDialog : public DialogHandler {
   void OnTimerMessage(int timerId) override;
   void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
   void OnOK() override;
+  void OnSysCommand(uint32_t command) override;
 
   // Start-up and shutdown (console_app.cpp). OnInitDialog returns false when timer 1 could not
   // be created: the caller then ends the process with exit code -1.

@@ -19,6 +19,9 @@ class DialogHandler {
   virtual void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) = 0;
   // The Enter key (the hidden default button); the Escape key and the close command end the run.
   virtual void OnOK() = 0;
+  // A command of the window's menu: IDM_ABOUTBOX (with its low four bits ignored) opens the
+  // About box; anything else is the window's own.
+  virtual void OnSysCommand(uint32_t command) = 0;
 
  protected:
   ~DialogHandler() = default;
@@ -48,4 +51,8 @@ class DialogWindow : public LinkNotifyTarget {
   virtual void MessageBox(const std::string& text) = 0;
   // Starts timer timerId with the period; returns 0 when no timer could be made.
   virtual int SetTimer(int timerId, int periodMs) = 0;
+  // Shows the About box (template 100) modally; ticks and posted messages keep being handled.
+  virtual void ShowAboutBox() = 0;
+  // The executable's full path (the window caption).
+  virtual std::string ModuleFileName() const = 0;
 };

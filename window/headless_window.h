@@ -28,6 +28,8 @@ class HeadlessWindow : public DialogWindow {
   void MessageBox(const std::string& text) override { m_messageBoxes.push_back(text); }
   int SetTimer(int timerId, int periodMs) override;
   void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
+  void ShowAboutBox() override { ++m_aboutBoxes; }
+  std::string ModuleFileName() const override { return m_moduleFileName; }
 
   // What an operator does.
   void Type(int id, const std::string& text);  // replaces the field's text, as typing does
@@ -49,6 +51,8 @@ class HeadlessWindow : public DialogWindow {
   size_t PendingMessages() const { return m_posted.size(); }
   // When false, SetTimer fails (the start-up failure path).
   bool m_timerAvailable = true;
+  std::string m_moduleFileName = "/opt/quorvel/bin/quorvel";
+  int m_aboutBoxes = 0;
 
  private:
   struct Control {
