@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvel builds, tests and runs with, when any is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl1-mesa-dev
+  libmodbus-dev
+  fonts-noto-cjk xvfb xauth imagemagick x11-utils
+  g++-mingw-w64-x86-64
+  locales util-linux socat valgrind
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
