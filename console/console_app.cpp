@@ -1,8 +1,88 @@
-// Placeholder until this unit is written.
+// Start-up, the About box and shutdown of the console, on whatever window the host provides.
+#include "console/console_app.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 #include "console/main_dialog.h"
 
-bool MainDialog::OnInitDialog() { return true; }
+namespace {
+
+// The longest module path the caption takes, as the path buffer of the original program held.
+constexpr size_t kMaxPathChars = 260;
+constexpr uint32_t kSysCommandMask = 0xFFF0;  // the low four bits belong to the window manager
+
+// At most maxBytes of a UTF-8 text, never ending inside a character.
+std::string TruncateUtf8(const std::string& text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u) --end;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+bool MainDialog::OnInitDialog() {
+  // The window has already filled its lists, added the About item and set the icon.
+  m_link.m_notifyWnd = &m_window;
+  m_link.m_protocol = kProtocolRtu;
+  m_link.SetDefaults();
+  m_link.Open();  // a port that does not open shows as " 打不开 " in the settings summary
+
+  m_timerId = 1;
+  m_timerId = m_window.SetTimer(1, m_link.m_timerPeriod);
+  if (m_timerId == 0) {
+    m_window.MessageBox("Set timer error !");
+    return false;
+  }
+
+  m_rxCount = 0;
+  m_txCount = 0;
+  m_link.m_successCount = 0;
+  m_link.m_failureCount = 0;
+  std::memset(m_link.m_rxBuf, 0, sizeof m_link.m_rxBuf);
+  std::memset(m_link.m_txBuf, 0, sizeof m_link.m_txBuf);
+
+  LoadRegisterTable();
+  m_paramsValid = 0;
+  m_autoPoll = 1;
+
+  // The first transaction of every run reads the parameter block, as "读参数" does.
+  OnReadParameters();
+  RefreshDisplay();
+  UpdateControlStates();
+
+  m_modulePath = TruncateUtf8(m_window.ModuleFileName(), kMaxPathChars);
+  m_window.SetCaption(m_modulePath);
+  return true;
+}
+
+void MainDialog::LoadRegisterTable() {
+  std::copy(RegisterTable.begin(), RegisterTable.end(), m_regTable);
+  m_regIndex = kParameterFirst;  // register 0x300, the first of the parameter block
+}
+
+void MainDialog::OnSysCommand(uint32_t command) {
+  if ((command & kSysCommandMask) == static_cast<uint32_t>(IDM_ABOUTBOX)) m_window.ShowAboutBox();
+}
+
+// The timer ends with the window, and the port is closed when the dialog object is destroyed;
+// nothing is saved.
 void MainDialog::OnDestroy() {}
-void MainDialog::OnSysCommand(uint32_t) {}
-#include "console/console_app.h"
-int ConsoleApp::InitInstance() { return 0; }
+
+int ConsoleApp::InitInstance() {
+  DialogWindow& window = m_host.Window();
+  MainDialog dialog(window);
+  window.SetHandler(&dialog);
+  int exitCode = 0;
+  if (dialog.OnInitDialog()) {
+    m_host.RunModal();
+    dialog.OnDestroy();
+  } else {
+    exitCode = -1;
+  }
+  // The window must not call into the dialog once it is gone.
+  window.SetHandler(nullptr);
+  return exitCode;
+}

@@ -1,4 +1,51 @@
-// Placeholder until this unit is written.
-#include "console/main_dialog.h"
+// The host communication settings: the row of fields through which the operator chooses the
+// framing, the slave address, the port and the line settings.
+#include <array>
+#include <cstddef>
+#include <string>
 
-void MainDialog::CaptureControls() {}
+#include "console/main_dialog.h"
+#include "device/register_table.h"
+#include "device/text_number.h"
+
+namespace {
+
+// Position of the text in the table by exact, case-sensitive comparison; the table's size when
+// it is not there.
+template <size_t N>
+int32_t Lookup(const std::array<const char*, N>& names, const std::string& text) {
+  for (size_t k = 0; k < N; ++k) {
+    if (text == names[k]) return static_cast<int32_t>(k);
+  }
+  return static_cast<int32_t>(N);
+}
+
+// The port number is the digit after "COM". A text too short to hold it reads as the
+// terminating character 0 would, instead of reading past the text.
+uint32_t PortNumber(const std::string& portText) {
+  constexpr size_t kDigitAt = 3;
+  const auto code = static_cast<signed char>(portText.size() > kDigitAt ? portText[kDigitAt] : 0);
+  return static_cast<uint32_t>(static_cast<int32_t>(code) - '0');
+}
+
+}  // namespace
+
+void MainDialog::CaptureControls() {
+  // An integer field without an integer stops the field capture, but the row below is applied
+  // all the same from what the members hold.
+  CaptureFields();
+
+  m_link.m_protocol = Lookup(ProtocolNames, m_protocolText) % 2;
+  m_link.m_slaveAddress = m_addressField;
+  m_link.m_port = PortNumber(m_portText);
+  if (const auto baud = ScanInt(m_baudText)) m_link.m_baudRate = static_cast<uint32_t>(*baud);
+  m_link.m_parity = static_cast<uint8_t>(Lookup(ParityNames, m_parityText) % 3);
+  // 7 data bits is what Modbus ASCII lines use; like the other line settings it reaches the line
+  // when the port is opened again.
+  if (m_dataBitsText == "7" || m_dataBitsText == "8") {
+    m_link.m_dataBits = static_cast<uint8_t>(m_dataBitsText[0] - '0');
+  }
+  // An odd selector means one stop bit: "1" gives 1, "2" and an empty text give 0 (two).
+  const auto first = static_cast<unsigned char>(m_stopBitsText.empty() ? 0 : m_stopBitsText[0]);
+  m_link.m_stopBits = static_cast<uint8_t>(first & 1u);
+}

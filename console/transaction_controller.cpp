@@ -1,15 +1,163 @@
-// Placeholder until this unit is written.
+// The transaction controller: the tick that pumps the link and paces the polling rotation, the
+// completion handler, the frame logs and counters, and the enable states of the commands.
+#include <cstdio>
+#include <string>
+
 #include "console/main_dialog.h"
 
-void MainDialog::OnTimer(int) {}
-int32_t MainDialog::OnLinkDone(int32_t, int32_t) { return 0; }
-void MainDialog::LogTxFrame() {}
-void MainDialog::UpdateControlStates() {}
-void MainDialog::OnResetCounters() {}
-void MainDialog::OnClearTxLog() {}
-void MainDialog::OnClearRxLog() {}
-void MainDialog::OnToggleAutoPoll() {}
-void MainDialog::OnFieldFocus() {}
-void MainDialog::OnOK() {}
-void MainDialog::OnCommSettingChanged() {}
-void MainDialog::OnAddressChanged() {}
+namespace {
+
+// One block of the polling rotation, read with function 3.
+struct PollBlock {
+  uint16_t start;
+  uint16_t count;
+};
+
+// Indexed by the rotation value after the step: the real-time block, the harmonic block, then
+// the parameter block.
+constexpr PollBlock kPollBlocks[] = {{768, 44}, {0, 69}, {138, 70}};
+constexpr uint8_t kLastPollBlock = 2;
+
+// m_autoPoll counts 1..4 while polling: a poll goes out when it would reach this value.
+constexpr int32_t kPollPhase = 5;
+
+constexpr const char* kSuccessText = "通讯成功";
+constexpr const char* kFailureText = "通讯失败";
+constexpr const char* kPauseCaption = "暂停读数据";
+constexpr const char* kResumeCaption = "连续读数据";
+
+// Buttons usable only while polling is off and no transaction is outstanding.
+constexpr int kIdleOnlyButtons[] = {1076, 1097, 1098, 1045, 1047, 1012, 1013, 1142, 1099, 1077};
+// Buttons that also need the parameter block read once: "写参数" and "校时".
+constexpr int kParamsButtons[] = {1088, 1130};
+constexpr int kAutoPollButton = 1068;
+
+// The counters are shown with %d and wrap as two's complement, through unsigned arithmetic.
+void Increment(int32_t& counter) {
+  counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
+}
+
+std::string Numbered(const char* format, int32_t number) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, number);
+  return text;
+}
+
+}  // namespace
+
+void MainDialog::OnTimer(int timerId) {
+  if (timerId == m_timerId) m_link.PumpReceive();
+  if (m_link.m_ticks != 0 || m_autoPoll == 0) return;
+
+  // The phase stands still while a transaction is outstanding, so a poll goes out on the fourth
+  // consecutive idle tick, counting the tick in which the previous transaction ended.
+  if (++m_autoPoll < kPollPhase) return;
+  m_autoPoll = 1;
+  s_pollBlock = static_cast<uint8_t>(s_pollBlock + 1);
+  if (s_pollBlock > kLastPollBlock) s_pollBlock = 0;
+
+  const PollBlock& block = kPollBlocks[s_pollBlock];
+  m_link.ReadHolding(block.start, block.count);
+  LogTxFrame();
+  UpdateControlStates();
+}
+
+int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
+  CaptureControls();
+  // A good frame that answers an older or a different request is not stored: it would put
+  // values into the device image under the wrong registers.
+  if (result == 0 && timedOut == 0 && ReplyFitsRequest()) {
+    m_status = kSuccessText;
+    Increment(m_link.m_successCount);
+    if (m_link.m_successCount == 0) m_link.m_failureCount = 0;
+    DecodeReply();
+  } else {
+    m_status = kFailureText;
+    Increment(m_link.m_failureCount);
+    Increment(m_rxCount);
+    m_rxLog = Numbered("第 %d 次接收失败", m_rxCount);
+  }
+  RefreshDisplay();
+  UpdateControlStates();
+
+  // The event-log clear waited for this completion so that it would not replace the transaction
+  // that was outstanding; the link is idle now.
+  if (m_clearPending) {
+    m_clearPending = false;
+    SendClearEvents();
+  }
+  return 0;
+}
+
+void MainDialog::LogTxFrame() {
+  Increment(m_txCount);
+  m_txLog = Numbered("第 %d 次发送信息帖(Hex) : ", m_txCount);
+  m_link.DumpTx(m_txLog);
+  RefreshDisplay();
+}
+
+void MainDialog::UpdateControlStates() {
+  const bool idle = m_autoPoll == 0 && m_link.m_ticks == 0;
+  for (int id : kIdleOnlyButtons) m_window.EnableControl(id, idle);
+  for (int id : kParamsButtons) m_window.EnableControl(id, idle && m_paramsValid == 1);
+  m_window.SetText(kAutoPollButton, m_autoPoll != 0 ? kPauseCaption : kResumeCaption);
+}
+
+void MainDialog::OnResetCounters() {
+  CaptureControls();
+  m_autoPoll = 0;
+  m_link.m_successCount = 0;
+  m_link.m_failureCount = 0;
+  m_rxCount = 0;
+  m_txCount = 0;
+  m_rxLog.clear();
+  m_txLog.clear();
+  m_status.clear();
+  RefreshDisplay();
+  UpdateControlStates();
+}
+
+void MainDialog::OnClearTxLog() {
+  CaptureControls();
+  m_txLog.clear();
+  RefreshDisplay();
+  UpdateControlStates();
+}
+
+void MainDialog::OnClearRxLog() {
+  CaptureControls();
+  m_rxLog.clear();
+  RefreshDisplay();
+  UpdateControlStates();
+}
+
+void MainDialog::OnToggleAutoPoll() {
+  m_autoPoll = m_autoPoll == 0 ? 1 : 0;
+  UpdateControlStates();
+}
+
+void MainDialog::OnFieldFocus() {
+  CaptureControls();
+  m_autoPoll = 0;
+  RefreshDisplay();
+  UpdateControlStates();
+}
+
+void MainDialog::OnOK() { m_autoPoll = 0; }
+
+void MainDialog::OnCommSettingChanged() {
+  CaptureControls();
+  // The new port and line settings reach the line only through a fresh open.
+  m_link.Close();
+  m_link.Open();
+  m_link.m_successCount = 0;
+  m_link.m_failureCount = 0;
+  RefreshDisplay();
+  UpdateControlStates();
+}
+
+void MainDialog::OnAddressChanged() {
+  CaptureControls();
+  RefreshDisplay();
+  UpdateControlStates();
+}
