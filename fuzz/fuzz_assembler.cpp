@@ -1,0 +1,119 @@
+// The reply assembler under arbitrary byte streams split across arbitrary ticks, with requests,
+// mode changes and time-outs interleaved. The line is scripted; nothing may read or write outside
+// the buffers, and every transaction must end in a completion or a time-out.
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+
+#include "link/modbus_link.h"
+
+namespace {
+
+struct Wire {
+  std::deque<uint8_t> incoming;
+};
+
+class ScriptedLine : public SerialLine {
+ public:
+  explicit ScriptedLine(Wire& wire) : m_wire(wire) {}
+  bool Open(const SerialPort&) override { return true; }
+  void Configure(const SerialPort&) override {}
+  void Close() override {}
+  bool BytesWaiting() override { return !m_wire.incoming.empty(); }
+  uint8_t ReadByte() override {
+    const uint8_t b = m_wire.incoming.front();
+    m_wire.incoming.pop_front();
+    return b;
+  }
+  int32_t Write(const uint8_t*, uint16_t) override { return 1; }
+
+ private:
+  Wire& m_wire;
+};
+
+struct Counter : LinkNotifyTarget {
+  int completions = 0;
+  void PostMessage(uint32_t message, int32_t, int32_t) override {
+    if (message == WM_LINK_DONE) ++completions;
+  }
+};
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Wire wire;
+  ModbusLink link;
+  link.SetLine(std::make_unique<ScriptedLine>(wire));
+  Counter counter;
+  link.m_notifyWnd = &counter;
+  link.SetDefaults();
+  link.m_protocol = kProtocolRtu;
+  link.Open();
+
+  size_t i = 0;
+  int ticksWithoutEnd = 0;
+  while (i < size) {
+    const uint8_t op = data[i++];
+    switch (op % 8) {
+      case 0:
+      case 1:
+      case 2: {  // a run of bytes arrives
+        const size_t n = std::min<size_t>(op / 8 + 1, size - i);
+        wire.incoming.insert(wire.incoming.end(), data + i, data + i + n);
+        i += n;
+        break;
+      }
+      case 3:
+      case 4: {  // ticks
+        const int outstanding = link.m_ticks != 0;
+        for (int t = 0; t < op / 8 + 1; ++t) {
+          link.PumpReceive();
+          Check(link.m_rxPos >= 0 && link.m_rxPos <= kMaxReplyLen);
+        }
+        if (outstanding && link.m_ticks != 0) {
+          ticksWithoutEnd += op / 8 + 1;
+        } else {
+          ticksWithoutEnd = 0;
+        }
+        // A transaction started in RTU mode ends within its time-out.
+        if (link.m_protocol == kProtocolRtu) Check(ticksWithoutEnd <= link.m_timeoutTicks + 32);
+        break;
+      }
+      case 5: {  // a request goes out
+        const uint16_t arg = static_cast<uint16_t>(op << 4 | (i < size ? data[i] : 0));
+        switch ((op / 8) % 7) {
+          case 0: link.ReadHolding(arg, static_cast<uint16_t>(arg & 0x7F)); break;
+          case 1: link.ReadCoils(0, 8); break;
+          case 2: link.WriteRegister(arg, arg); break;
+          case 3: link.ReadEvent(arg & 0x3F); break;
+          case 4: link.ClearEvents(); break;
+          case 5: {
+            const uint16_t values[4] = {arg, arg, arg, arg};
+            link.WriteClock(values);
+            break;
+          }
+          default: link.WriteCoil(arg, arg); break;
+        }
+        ticksWithoutEnd = 0;
+        break;
+      }
+      case 6:  // the operator changes the protocol
+        link.m_protocol = (op / 8) % 3 == 0 ? kProtocolRtu : (op / 8) % 3;
+        ticksWithoutEnd = 0;
+        break;
+      default: {  // the frame logs read the buffers as they stand
+        std::string text;
+        link.DumpTx(text);
+        link.DumpRx(text);
+        Check(text.size() < 3 * kFrameBufferSize);
+        break;
+      }
+    }
+  }
+  return 0;
+}
