@@ -1,8 +1,77 @@
-// Placeholder until this unit is written.
+#include <string>
+
 #include "console/main_dialog.h"
 
-void MainDialog::OnCurrentEvent() {}
-void MainDialog::OnPreviousEvent() {}
-void MainDialog::OnNextEvent() {}
-void MainDialog::OnClearEvents() {}
-void MainDialog::SendClearEvents() {}
+namespace {
+
+// The meter keeps 64 places; the offset counts without bound and is taken modulo 64.
+uint16_t EventIndex(int32_t offset) {
+  return static_cast<uint16_t>(static_cast<uint32_t>(offset) & 0x3F);
+}
+
+// The offset steps as a two's-complement counter, so no press count can overflow it.
+int32_t Stepped(int32_t offset, uint32_t step) {
+  return static_cast<int32_t>(static_cast<uint32_t>(offset) + step);
+}
+
+}  // namespace
+
+// "当前事件".
+void MainDialog::OnCurrentEvent() {
+  CaptureControls();
+  m_eventOffset = 0;
+  m_link.ReadEvent(0);
+  LogTxFrame();
+  UpdateControlStates();
+}
+
+// "上一事件".
+void MainDialog::OnPreviousEvent() {
+  CaptureControls();
+  m_eventOffset = Stepped(m_eventOffset, ~0u);
+  m_link.ReadEvent(EventIndex(m_eventOffset));
+  LogTxFrame();
+  UpdateControlStates();
+}
+
+// "下一事件".
+void MainDialog::OnNextEvent() {
+  CaptureControls();
+  m_eventOffset = Stepped(m_eventOffset, 1);
+  m_link.ReadEvent(EventIndex(m_eventOffset));
+  LogTxFrame();
+  UpdateControlStates();
+}
+
+// "清事件" ends continuous reading. A poll that is still outstanding then is let finish: the clear
+// goes out from the completion handler once that reply has been handled, so the reply neither
+// is replaced by the clear nor refills the event fields after them being emptied. A second press
+// while a clear is held back joins it, so one clear goes out.
+void MainDialog::OnClearEvents() {
+  CaptureControls();
+  m_eventOffset = 0;
+  if (m_autoPoll != 0) {
+    m_autoPoll = 0;
+    if (m_link.m_ticks != 0) m_clearPending = true;
+  }
+  if (m_clearPending) {
+    RefreshDisplay();
+    UpdateControlStates();
+    return;
+  }
+  SendClearEvents();
+}
+
+void MainDialog::SendClearEvents() {
+  m_clearPending = false;
+  m_link.ClearEvents();
+  m_eventOffset = 0;
+  m_eventSeq = 0;
+  for (std::string* text :
+       {&m_eventDate, &m_eventTime, &m_eventName, &m_eventU1, &m_eventU2, &m_eventU3, &m_eventI1,
+        &m_eventI2, &m_eventI3, &m_eventYx, &m_eventYk}) {
+    text->clear();
+  }
+  LogTxFrame();
+  UpdateControlStates();
+}

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "device/register_table.h"
@@ -102,7 +103,8 @@ class MainDialog : public DialogHandler {
   void OnSyncClock();
   void OnPeriodEdited(int controlId);
   void OnSlaveSettingsEdited();
-  int32_t ParsePeriod(const std::string& text) const;
+  // Minutes after midnight; nullopt when the text holds no hours.
+  std::optional<int32_t> ParsePeriod(const std::string& text) const;
   void ParseSlaveSettings(const std::string& text);
 
   // The polling rotation lives for the whole process, not per dialog.
