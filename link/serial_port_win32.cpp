@@ -1,0 +1,197 @@
+// The serial port on Windows: a COM port opened for overlapped I/O and never waited on.
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr DWORD kQueueBytes = 2048;  // driver queue size asked for each way
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;  // 15
+
+// Clears the status words of an overlapped record before it is handed to a new request.
+void Reset(OVERLAPPED& overlap, HANDLE event) {
+  overlap = OVERLAPPED{};
+  overlap.hEvent = event;
+}
+
+// One write handed to the driver. The driver reads the bytes and updates the record until the
+// write completes, so both stay here, untouched, until then.
+struct WriteRequest {
+  OVERLAPPED overlap{};
+  HANDLE event = nullptr;
+  std::vector<uint8_t> bytes;
+  bool inFlight = false;
+};
+
+// Overlapped COM port. A received byte is read into a member so that a read the driver leaves
+// pending completes into live memory; it is handed out once the read has completed. Every write
+// gets a record of its own and a copy of its bytes, since the previous write may still be going
+// out when the next frame is issued; the driver sends them in the order they were started.
+class Win32Line : public SerialLine {
+ public:
+  Win32Line() { m_readEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
+
+  ~Win32Line() override {
+    Close();
+    for (const auto& write : m_writes) {
+      if (write->event != nullptr) ::CloseHandle(write->event);
+    }
+    if (m_readEvent != nullptr) ::CloseHandle(m_readEvent);
+  }
+
+  bool Open(const SerialPort& settings) override {
+    const std::string name = PortDevicePath(settings.m_port);
+    m_handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE) return false;
+    ::SetCommMask(m_handle, 0);
+    ::SetupComm(m_handle, kQueueBytes, kQueueBytes);
+    ::PurgeComm(m_handle, kPurgeAll);
+    m_timeouts = COMMTIMEOUTS{};
+    ::SetCommTimeouts(m_handle, &m_timeouts);
+    Configure(settings);
+    return true;
+  }
+
+  // Speed, data bits, parity and stop bits; every other field of the driver's record, flow
+  // control and special characters included, stays as the driver returned it.
+  void Configure(const SerialPort& settings) override {
+    if (m_handle == INVALID_HANDLE_VALUE) return;
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    ::GetCommState(m_handle, &dcb);
+    dcb.BaudRate = settings.m_baudRate;
+    dcb.ByteSize = settings.m_dataBits;
+    dcb.Parity = settings.m_parity;
+    dcb.StopBits = (settings.m_stopBits & 1) != 0 ? ONESTOPBIT : TWOSTOPBITS;
+    dcb.fBinary = 1;
+    ::SetCommState(m_handle, &dcb);
+  }
+
+  // The purge aborts whatever read or write is still in progress; each aborted request is
+  // collected (it ends at once) before the handle goes, so none of them outlives its memory.
+  void Close() override {
+    if (m_handle == INVALID_HANDLE_VALUE) return;
+    ::PurgeComm(m_handle, kPurgeAll);
+    DWORD count = 0;
+    if (m_readPending) ::GetOverlappedResult(m_handle, &m_readOverlap, &count, TRUE);
+    for (const auto& write : m_writes) {
+      if (write->inFlight) ::GetOverlappedResult(m_handle, &write->overlap, &count, TRUE);
+      write->inFlight = false;
+    }
+    ::CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+    m_readPending = false;
+    m_byteHeld = false;
+  }
+
+  // ClearCommError runs on every call: it also clears line errors, which would otherwise stop
+  // the driver's transfers. When the driver holds a byte, a one-byte read is started at once; the
+  // byte counts as waiting when that read has completed.
+  bool BytesWaiting() override {
+    if (m_handle == INVALID_HANDLE_VALUE) return false;
+    DWORD errors = 0;
+    COMSTAT status{};
+    const bool queried = ::ClearCommError(m_handle, &errors, &status) != FALSE;
+    if (m_readPending && !CollectRead()) return false;
+    if (m_byteHeld) return true;
+    if (!queried || status.cbInQue == 0) return false;
+    StartRead();
+    return m_byteHeld;
+  }
+
+  uint8_t ReadByte() override {
+    if (!m_byteHeld && !BytesWaiting()) return 0;
+    m_byteHeld = false;
+    return m_readByte;
+  }
+
+  // Returns WriteFile's result. The bytes are copied into a free request of their own; when the
+  // requests still in flight already fill the output queue the frame is not started (the line is
+  // stuck, and the transaction will time out).
+  int32_t Write(const uint8_t* buffer, uint16_t length) override {
+    if (m_handle == INVALID_HANDLE_VALUE) return 0;
+    if (CollectWrites() + length > kQueueBytes) return 0;
+    WriteRequest& write = FreeWrite();
+    write.bytes.assign(buffer, buffer + length);
+    Reset(write.overlap, write.event);
+    const BOOL done = ::WriteFile(m_handle, write.bytes.data(), length, nullptr, &write.overlap);
+    write.inFlight = done == FALSE && ::GetLastError() == ERROR_IO_PENDING;
+    return done;
+  }
+
+ private:
+  void StartRead() {
+    Reset(m_readOverlap, m_readEvent);
+    DWORD count = 1;
+    if (::ReadFile(m_handle, &m_readByte, 1, &count, &m_readOverlap) != FALSE) {
+      m_byteHeld = count == 1;
+    } else if (::GetLastError() == ERROR_IO_PENDING) {
+      m_readPending = true;
+      CollectRead();
+    }
+  }
+
+  // Looks at the pending read without waiting; false while it is still in progress.
+  bool CollectRead() {
+    DWORD count = 0;
+    const BOOL done = ::GetOverlappedResult(m_handle, &m_readOverlap, &count, FALSE);
+    if (done == FALSE && ::GetLastError() == ERROR_IO_INCOMPLETE) return false;
+    m_readPending = false;
+    m_byteHeld = done != FALSE && count == 1;
+    return true;
+  }
+
+  // Frees every write that has finished; returns the bytes of those still in flight.
+  DWORD CollectWrites() {
+    DWORD inFlight = 0;
+    for (const auto& write : m_writes) {
+      if (!write->inFlight) continue;
+      DWORD count = 0;
+      if (::GetOverlappedResult(m_handle, &write->overlap, &count, FALSE) == FALSE &&
+          ::GetLastError() == ERROR_IO_INCOMPLETE) {
+        inFlight += static_cast<DWORD>(write->bytes.size());
+      } else {
+        write->inFlight = false;
+      }
+    }
+    return inFlight;
+  }
+
+  WriteRequest& FreeWrite() {
+    for (const auto& write : m_writes) {
+      if (!write->inFlight) return *write;
+    }
+    auto write = std::make_unique<WriteRequest>();
+    write->event = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    m_writes.push_back(std::move(write));
+    return *m_writes.back();
+  }
+
+  HANDLE m_handle = INVALID_HANDLE_VALUE;
+  OVERLAPPED m_readOverlap{};
+  HANDLE m_readEvent = nullptr;
+  uint8_t m_readByte = 0;      // target of the one-byte read; valid once the read has completed
+  bool m_readPending = false;  // a read the driver has not completed yet
+  bool m_byteHeld = false;     // m_readByte holds a received byte not yet handed out
+  COMMTIMEOUTS m_timeouts{};
+  std::vector<std::unique_ptr<WriteRequest>> m_writes;  // records keep their addresses
+};
+
+}  // namespace
+
+std::unique_ptr<SerialLine> MakePlatformLine() { return std::make_unique<Win32Line>(); }
+
+// "COM1" to "COM9" open as they are; higher numbers need the device namespace form.
+std::string PortDevicePath(uint32_t port) {
+  char name[32];
+  std::snprintf(name, sizeof(name), port > 9 ? "\\\\.\\COM%u" : "COM%u", port);
+  return name;
+}
