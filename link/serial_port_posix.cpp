@@ -2,13 +2,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "link/serial_port.h"
@@ -19,34 +19,57 @@ constexpr size_t kMaxPendingOutput = 2048;  // the driver queue size the console
 
 speed_t SpeedFor(uint32_t baud) {
   switch (baud) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B9600;  // a rate the line cannot take falls back to the default rate
+    case 50:
+      return B50;
+    case 75:
+      return B75;
+    case 110:
+      return B110;
+    case 134:
+      return B134;
+    case 150:
+      return B150;
+    case 200:
+      return B200;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 1800:
+      return B1800;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return B9600;  // a rate the line cannot take falls back to the default rate
   }
 }
 
 tcflag_t SizeFor(uint8_t dataBits) {
   switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
   }
 }
 
@@ -69,7 +92,6 @@ void DrainPending(int fd, std::vector<uint8_t>& pending) {
     pending.erase(pending.begin(), pending.begin() + n);
   }
 }
-
 
 // termios backend. Output the driver did not take yet waits in a small queue, drained on every
 // later call; frames are small and paced by the operator or the poll, so it is normally empty,
@@ -161,10 +183,11 @@ class PosixLine : public SerialLine {
 std::unique_ptr<SerialLine> MakePlatformLine() { return std::make_unique<PosixLine>(); }
 
 // "COMn" is the device that the link ~/.config/quorvel/ports/COMn points to ($XDG_CONFIG_HOME
-// honoured), else /dev/ttyS<n-1>.
+// honoured), else /dev/ttyS<n-1>. Without such a link "COM0" names no device (it is not COM1).
 std::string PortDevicePath(uint32_t port) {
   const std::string link = ConfigHome() + "/quorvel/ports/COM" + std::to_string(port);
   struct stat st;
   if (::lstat(link.c_str(), &st) == 0) return link;
-  return "/dev/ttyS" + std::to_string(port == 0 ? 0u : port - 1);
+  if (port == 0) return {};
+  return "/dev/ttyS" + std::to_string(port - 1);
 }
