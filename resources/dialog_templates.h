@@ -4,7 +4,19 @@
 #include <span>
 
 // The dialog templates, string table and icon of the console, as data shared by the headless
-// window, the Qt window and the tests. Positions are in dialog units of the template font.
+// window, the Qt window and the tests. Positions are in dialog units of the template font
+// (8-point: one unit is 1.5 px across and 1.625 px down at 96 DPI).
+//
+// Order: the rows of a template are its tab order. A field's label is the Label row just before
+// it. Hidden controls come first, so the first visible control with kTabStop takes the focus
+// when the window opens.
+//
+// Accessible names: what a screen reader says for a control is the text that labels it on screen.
+// accessibleName is nullptr when that text is plain from the table: a button's or label's own
+// caption, or, for a field or list, the Label row just before it. Every other control names it:
+// a grid cell by its row and column headings ("总 +KWh", "3 U1", "过流 出口延时"), a field of a
+// column heading or a captioned frame by that heading or caption ("通讯规约", "提示信息"), a button
+// whose caption repeats or says little by the caption with what it acts on ("清空 发送帧").
 
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDS_ABOUTBOX = 101;
