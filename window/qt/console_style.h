@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QIcon>
+
+// The console's icon (a meter glyph), shown in the caption, the task switcher and the About box.
+QIcon ConsoleIcon();
+
+// The look the dialog's cells are laid out for: the classic Windows style with its narrow frames
+// and framed group titles (unless QT_STYLE_OVERRIDE asks for another), and the Simplified Chinese
+// face of Noto Sans CJK at 11 pixels (96 DPI), so a cell of n characters holds n Chinese
+// characters; without that face fontconfig may pick the Japanese glyph shapes.
+void UseConsoleStyle();

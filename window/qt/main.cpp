@@ -1,0 +1,64 @@
+#include <fcntl.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QSocketNotifier>
+#include <clocale>
+#include <csignal>
+
+#include "console/console_app.h"
+#include "window/qt/console_style.h"
+#include "window/qt/qt_dialog_window.h"
+
+namespace {
+
+// The window as the application's modal dialog.
+class QtDialogHost : public DialogHost {
+ public:
+  explicit QtDialogHost(QtDialogWindow& window) : m_window(window) {}
+  DialogWindow& Window() override { return m_window; }
+  void RunModal() override { m_window.RunModal(); }
+
+ private:
+  QtDialogWindow& m_window;
+};
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT close the window as its close command does, so the run ends normally and
+// the port is purged and closed on the way out.
+void CloseOnTerminationSignals(QtDialogWindow& window) {
+  if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char byte = 0;
+    while (::read(g_signalPipe[0], &byte, 1) > 0) {
+    }
+    window.close();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  // Numbers are printed and read in the C locale whatever the user's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  UseConsoleStyle();
+
+  QtDialogWindow window(MainDialogTemplate());
+  CloseOnTerminationSignals(window);
+  QtDialogHost host(window);
+  ConsoleApp app(host);
+  return app.InitInstance();
+}

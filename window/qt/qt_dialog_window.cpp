@@ -1,0 +1,538 @@
+#include "window/qt/qt_dialog_window.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+#include "window/qt/console_style.h"
+
+namespace {
+
+bool IsList(ControlKind kind) {
+  return kind == ControlKind::DropList || kind == ControlKind::DropDown;
+}
+
+bool IsField(ControlKind kind) { return kind == ControlKind::Edit || IsList(kind); }
+
+QString Trimmed(const char* text) {
+  return QString::fromUtf8(text != nullptr ? text : "").trimmed();
+}
+
+// What a screen reader says for the control at index k: the template's own accessible name when
+// it gives one; else the control's own text (buttons, labels, frames); else, for a field or a
+// list, which shows no label of its own, the nearest label before it in the template.
+QString AccessibleNameAt(const DialogTemplate& dialog, size_t k) {
+  const ControlTemplate& c = dialog.controls[k];
+  if (c.accessibleName != nullptr && *c.accessibleName != '\0') return Trimmed(c.accessibleName);
+  if (!IsField(c.kind)) return Trimmed(c.text);
+  for (size_t j = k; j-- > 0;) {
+    const ControlTemplate& before = dialog.controls[j];
+    if (before.kind == ControlKind::Label && !Trimmed(before.text).isEmpty()) {
+      return Trimmed(before.text);
+    }
+  }
+  return {};
+}
+
+Qt::Alignment HorizontalAlignment(uint32_t style) {
+  if ((style & kCentered) != 0) return Qt::AlignHCenter;
+  if ((style & kRightAligned) != 0) return Qt::AlignRight;
+  return Qt::AlignLeft;
+}
+
+// A drop-down list shows only its selection field; the template's height also holds the list
+// that drops down.
+int ListFieldHeight(const QFont& font, double dpi, int templateHeight) {
+  const int field = std::max(DialogUnitsToPixelsY(12, dpi), QFontMetrics(font).height() + 4);
+  return std::min(field, templateHeight);
+}
+
+QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
+  const QString text = QString::fromUtf8(c.text != nullptr ? c.text : "");
+  switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton: {
+      auto* button = new QPushButton(text, parent);
+      button->setAutoDefault(false);  // Enter belongs to the dialog, not to a focused button
+      return button;
+    }
+    case ControlKind::Edit: {
+      if ((c.style & kMultiLine) != 0) {
+        auto* log = new QPlainTextEdit(parent);
+        log->setReadOnly((c.style & kReadOnly) != 0);
+        log->setPlainText(text);
+        log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        return log;
+      }
+      auto* edit = new QLineEdit(text, parent);
+      edit->setReadOnly((c.style & kReadOnly) != 0);
+      edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
+      return edit;
+    }
+    case ControlKind::Label: {
+      auto* label = new QLabel(text, parent);
+      label->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
+      label->setAttribute(Qt::WA_TransparentForMouseEvents);
+      return label;
+    }
+    case ControlKind::GroupBox: {
+      auto* frame = new QGroupBox(text, parent);
+      frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+      return frame;
+    }
+    case ControlKind::DropList:
+    case ControlKind::DropDown: {
+      auto* list = new QComboBox(parent);
+      if (c.kind == ControlKind::DropDown) {
+        // Typed text stays as typed: no completion from the entries, no entry added on Enter.
+        list->setEditable(true);
+        list->setCompleter(nullptr);
+        list->setInsertPolicy(QComboBox::NoInsert);
+      }
+      for (const char* entry : c.entries) list->addItem(QString::fromUtf8(entry));
+      list->setCurrentIndex(-1);
+      if (list->isEditable()) list->setEditText(QString());
+      return list;
+    }
+    case ControlKind::Icon: {
+      auto* icon = new QLabel(parent);
+      icon->setPixmap(ConsoleIcon().pixmap(32, 32));
+      icon->setAttribute(Qt::WA_TransparentForMouseEvents);
+      return icon;
+    }
+  }
+  return new QWidget(parent);
+}
+
+// Places a control on its cell. Labels keep their cell's vertical centre but may grow to the
+// font's line height, so CJK glyphs are never cut at the top or bottom.
+void PlaceWidget(QWidget* widget, const ControlTemplate& c, double dpi) {
+  int x = DialogUnitsToPixelsX(c.x, dpi);
+  int y = DialogUnitsToPixelsY(c.y, dpi);
+  int cx = DialogUnitsToPixelsX(c.cx, dpi);
+  int cy = DialogUnitsToPixelsY(c.cy, dpi);
+  if (IsList(c.kind)) cy = ListFieldHeight(widget->font(), dpi, cy);
+  if (c.kind == ControlKind::Label) {
+    const QFontMetrics metrics(widget->font());
+    const int line = metrics.height();
+    if (line > cy) {
+      y -= (line - cy) / 2;
+      cy = line;
+    }
+    // A text wider than its cell overflows on the side away from its alignment, under the next
+    // control at worst, rather than losing its last characters.
+    const int width = metrics.horizontalAdvance(QString::fromUtf8(c.text != nullptr ? c.text : ""));
+    if (width > cx) {
+      if ((c.style & kRightAligned) != 0) x -= width - cx;
+      if ((c.style & kCentered) != 0) x -= (width - cx) / 2;
+      cx = width;
+    }
+  }
+  if (c.kind == ControlKind::Icon) {
+    cx = std::max(cx, 32);
+    cy = std::max(cy, 32);
+  }
+  widget->setGeometry(x, y, cx, cy);
+}
+
+void SetAccessibility(QWidget* widget, const DialogTemplate& dialog, size_t k) {
+  const ControlTemplate& c = dialog.controls[k];
+  widget->setAccessibleName(AccessibleNameAt(dialog, k));
+  if (c.id != IDC_STATIC) {
+    widget->setAccessibleDescription(QString::number(c.id));
+    widget->setObjectName(QString::number(c.id));
+  }
+}
+
+void ApplyFocusPolicy(QWidget* widget, const ControlTemplate& c) {
+  if (c.kind == ControlKind::Label || c.kind == ControlKind::GroupBox ||
+      c.kind == ControlKind::Icon) {
+    widget->setFocusPolicy(Qt::NoFocus);
+    return;
+  }
+  // A control without a tab stop still takes the focus when clicked.
+  widget->setFocusPolicy((c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+}  // namespace
+
+int DialogUnitsToPixelsX(int dlu, double dpi) {
+  return static_cast<int>(std::lround(dlu * 6.0 / 4.0 * dpi / 96.0));
+}
+
+int DialogUnitsToPixelsY(int dlu, double dpi) {
+  return static_cast<int>(std::lround(dlu * 13.0 / 8.0 * dpi / 96.0));
+}
+
+QtDialogWindow::QtDialogWindow(const DialogTemplate& dialog, QWidget* parent)
+    : QWidget(parent), m_dialog(dialog) {
+  setWindowTitle(QString::fromUtf8(dialog.caption));
+  setWindowIcon(ConsoleIcon());
+  const double dpi = logicalDpiY();
+  setFixedSize(DialogUnitsToPixelsX(dialog.cx, dpi), DialogUnitsToPixelsY(dialog.cy, dpi));
+  BuildControls(dialog);
+}
+
+QtDialogWindow::~QtDialogWindow() {
+  // No handler may run while the widgets go away.
+  m_handler = nullptr;
+  for (auto& [id, timer] : m_timers) timer->stop();
+}
+
+void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
+  const double dpi = logicalDpiY();
+  QWidget* previousStop = nullptr;
+  for (size_t k = 0; k < dialog.controls.size(); ++k) {
+    const ControlTemplate& c = dialog.controls[k];
+    QWidget* widget = CreateWidget(c, this);
+    PlaceWidget(widget, c, dpi);
+    SetAccessibility(widget, dialog, k);
+    ApplyFocusPolicy(widget, c);
+    if ((c.style & kHidden) != 0) widget->hide();
+    if (c.kind == ControlKind::GroupBox) widget->lower();  // frames stay behind their contents
+    if (c.id == IDC_STATIC) continue;
+
+    m_controls[c.id] = Entry{c.kind, c.style, widget};
+    m_idOfWidget[widget] = c.id;
+    widget->installEventFilter(this);
+    if (auto* list = qobject_cast<QComboBox*>(widget); list != nullptr && list->lineEdit()) {
+      // The field inside an editable list is the list: its focus and keys are the list's.
+      m_idOfWidget[list->lineEdit()] = c.id;
+      list->lineEdit()->installEventFilter(this);
+    }
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      const int id = c.id;
+      connect(button, &QPushButton::clicked, this, [this, id] {
+        if (id == IDCANCEL) {
+          EndRun();
+          return;
+        }
+        Dispatch([this, id] {
+          if (id == IDOK) {
+            m_handler->OnOK();
+          } else {
+            m_handler->OnNotify(id, Notification::Clicked);
+          }
+        });
+      });
+    }
+    if (widget->focusPolicy() != Qt::NoFocus && (c.style & kHidden) == 0) {
+      if (previousStop != nullptr) setTabOrder(previousStop, widget);
+      previousStop = widget;
+    }
+  }
+}
+
+const QtDialogWindow::Entry& QtDialogWindow::At(int id) const {
+  auto it = m_controls.find(id);
+  if (it == m_controls.end()) throw std::out_of_range("no control " + std::to_string(id));
+  return it->second;
+}
+
+QWidget* QtDialogWindow::Control(int id) const {
+  auto it = m_controls.find(id);
+  return it == m_controls.end() ? nullptr : it->second.widget;
+}
+
+int QtDialogWindow::ControlIdOf(QObject* object) const {
+  auto it = m_idOfWidget.find(object);
+  return it == m_idOfWidget.end() ? 0 : it->second;
+}
+
+std::string QtDialogWindow::GetText(int id) const {
+  const Entry& e = At(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) return edit->text().toStdString();
+  if (auto* log = qobject_cast<QPlainTextEdit*>(e.widget)) {
+    const QString shown = log->toPlainText();
+    auto it = m_multiLineTexts.find(id);
+    if (it != m_multiLineTexts.end() && it->second.second == shown) return it->second.first;
+    return shown.toStdString();
+  }
+  if (auto* list = qobject_cast<QComboBox*>(e.widget)) return list->currentText().toStdString();
+  if (auto* button = qobject_cast<QPushButton*>(e.widget)) return button->text().toStdString();
+  if (auto* label = qobject_cast<QLabel*>(e.widget)) return label->text().toStdString();
+  if (auto* frame = qobject_cast<QGroupBox*>(e.widget)) return frame->title().toStdString();
+  return {};
+}
+
+// Texts equal to what the widget shows are not set again: a refresh of the whole window then
+// costs only the fields that changed, and no cursor or scroll position is disturbed.
+void QtDialogWindow::SetText(int id, const std::string& text) {
+  const Entry& e = At(id);
+  const QString value = QString::fromStdString(text);
+  if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
+    if (edit->text() != value) edit->setText(value);
+  } else if (auto* log = qobject_cast<QPlainTextEdit*>(e.widget)) {
+    auto it = m_multiLineTexts.find(id);
+    if (it != m_multiLineTexts.end() && it->second.first == text &&
+        it->second.second == log->toPlainText()) {
+      return;
+    }
+    log->setPlainText(value);
+    m_multiLineTexts[id] = {text, log->toPlainText()};
+  } else if (auto* list = qobject_cast<QComboBox*>(e.widget)) {
+    if (list->isEditable()) {
+      if (list->currentText() != value) list->setEditText(value);
+    } else {
+      // A fixed list cannot show a text that is none of its entries.
+      const int index = list->findText(value, Qt::MatchExactly);
+      if (list->currentIndex() != index) list->setCurrentIndex(index);
+    }
+  } else if (auto* button = qobject_cast<QPushButton*>(e.widget)) {
+    if (button->text() != value) button->setText(value);
+  } else if (auto* label = qobject_cast<QLabel*>(e.widget)) {
+    if (label->text() != value) label->setText(value);
+  } else if (auto* frame = qobject_cast<QGroupBox*>(e.widget)) {
+    if (frame->title() != value) frame->setTitle(value);
+  }
+}
+
+ControlKind QtDialogWindow::KindOf(int id) const { return At(id).kind; }
+
+std::vector<std::string> QtDialogWindow::ListEntries(int id) const {
+  std::vector<std::string> entries;
+  if (auto* list = qobject_cast<QComboBox*>(At(id).widget)) {
+    for (int k = 0; k < list->count(); ++k) entries.push_back(list->itemText(k).toStdString());
+  }
+  return entries;
+}
+
+int QtDialogWindow::ListSelection(int id) const {
+  auto* list = qobject_cast<QComboBox*>(At(id).widget);
+  if (list == nullptr) return -1;
+  const int index = list->currentIndex();
+  // Typed text that differs from the selected entry leaves an editable list without a selection.
+  if (index >= 0 && list->isEditable() && list->currentText() != list->itemText(index)) return -1;
+  return index;
+}
+
+void QtDialogWindow::SelectListEntry(int id, int index) {
+  auto* list = qobject_cast<QComboBox*>(At(id).widget);
+  if (list == nullptr || index < 0 || index >= list->count()) return;
+  if (list->currentIndex() != index) list->setCurrentIndex(index);
+  if (list->isEditable() && list->currentText() != list->itemText(index)) {
+    list->setEditText(list->itemText(index));
+  }
+}
+
+void QtDialogWindow::EnableControl(int id, bool enable) {
+  QWidget* widget = At(id).widget;
+  if (widget->isEnabledTo(this) == enable) return;
+  // A disabled control keeps no focus, and the focus does not jump on to the next field (which
+  // would run that field's focus handler): the window itself holds it meanwhile.
+  if (!enable && (widget->hasFocus() || widget->isAncestorOf(QApplication::focusWidget()))) {
+    setFocus(Qt::OtherFocusReason);
+  }
+  widget->setEnabled(enable);
+}
+
+bool QtDialogWindow::IsControlEnabled(int id) const { return At(id).widget->isEnabledTo(this); }
+
+void QtDialogWindow::SetCaption(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+void QtDialogWindow::MessageBox(const std::string& text) {
+  ++m_messageBoxes;  // ticks and posted messages wait until the operator has read it
+  QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                  QString::fromStdString(text), QMessageBox::Ok, this);
+  box.exec();
+  --m_messageBoxes;
+  if (!m_posted.empty()) ScheduleDrain();
+}
+
+int QtDialogWindow::SetTimer(int timerId, int periodMs) {
+  if (timerId == 0 || periodMs <= 0) return 0;
+  QTimer*& timer = m_timers[timerId];
+  if (timer == nullptr) {
+    timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, &QTimer::timeout, this, [this, timerId] { OnTick(timerId); });
+  }
+  timer->start(periodMs);
+  return timerId;
+}
+
+void QtDialogWindow::ShowAboutBox() {
+  QDialog about(this);
+  const DialogTemplate& dialog = AboutDialogTemplate();
+  about.setWindowTitle(QString::fromUtf8(dialog.caption));
+  about.setWindowIcon(ConsoleIcon());
+  const double dpi = about.logicalDpiY();
+  about.setFixedSize(DialogUnitsToPixelsX(dialog.cx, dpi), DialogUnitsToPixelsY(dialog.cy, dpi));
+  for (size_t k = 0; k < dialog.controls.size(); ++k) {
+    const ControlTemplate& c = dialog.controls[k];
+    QWidget* widget = CreateWidget(c, &about);
+    PlaceWidget(widget, c, dpi);
+    SetAccessibility(widget, dialog, k);
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      button->setDefault(c.kind == ControlKind::DefPushButton);
+      connect(button, &QPushButton::clicked, &about, &QDialog::accept);
+    }
+  }
+  // The About box is opened outside the dialog's logic: its ticks and posted messages go on.
+  const int depth = std::exchange(m_handlerDepth, 0);
+  about.exec();
+  m_handlerDepth = depth;
+}
+
+std::string QtDialogWindow::ModuleFileName() const {
+  return QCoreApplication::applicationFilePath().toStdString();
+}
+
+void QtDialogWindow::PostMessage(uint32_t message, int32_t wParam, int32_t lParam) {
+  m_posted.push_back({message, wParam, lParam});
+  ScheduleDrain();
+}
+
+template <typename Call>
+void QtDialogWindow::Dispatch(Call call) {
+  if (m_handler == nullptr || m_ended || HandlersHeld()) return;
+  ++m_handlerDepth;
+  call();
+  --m_handlerDepth;
+  if (!m_posted.empty()) ScheduleDrain();
+}
+
+void QtDialogWindow::ScheduleDrain() {
+  if (m_drainScheduled) return;
+  m_drainScheduled = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        m_drainScheduled = false;
+        DrainPosted();
+      },
+      Qt::QueuedConnection);
+}
+
+void QtDialogWindow::DrainPosted() {
+  while (!m_posted.empty() && m_handler != nullptr && !m_ended && !HandlersHeld()) {
+    const Posted p = m_posted.front();
+    m_posted.pop_front();
+    Dispatch([this, p] { m_handler->OnPostedMessage(p.message, p.wParam, p.lParam); });
+  }
+}
+
+// A tick that comes while a message box holds the handlers is dropped, not saved up: the next
+// tick after the box closes is an ordinary one.
+void QtDialogWindow::OnTick(int timerId) {
+  if (HandlersHeld()) return;
+  DrainPosted();  // a completion posted before this tick is handled before it
+  Dispatch([this, timerId] { m_handler->OnTimerMessage(timerId); });
+  DrainPosted();
+}
+
+void QtDialogWindow::RunModal() {
+  // The focus starts on the first visible control that takes it in tab order.
+  for (const ControlTemplate& c : m_dialog.controls) {
+    if (c.id == IDC_STATIC || (c.style & (kHidden | kTabStop)) != kTabStop) continue;
+    QWidget* widget = At(c.id).widget;
+    if (widget->isEnabledTo(this)) {
+      widget->setFocus(Qt::OtherFocusReason);
+      break;
+    }
+  }
+  QEventLoop loop;
+  m_runLoop = &loop;
+  show();
+  activateWindow();
+  loop.exec();
+  m_runLoop = nullptr;
+}
+
+void QtDialogWindow::EndRun() { close(); }
+
+void QtDialogWindow::closeEvent(QCloseEvent* event) {
+  // The timer goes with the window: no tick and no posted message reaches the dialog after this.
+  for (auto& [id, timer] : m_timers) timer->stop();
+  m_posted.clear();
+  m_ended = true;
+  event->accept();
+  if (m_runLoop != nullptr) m_runLoop->quit();
+  emit runEnded();
+}
+
+void QtDialogWindow::OpenAbout() {
+  if (*LoadResourceString(IDS_ABOUTBOX) == '\0') return;
+  Dispatch([this] { m_handler->OnSysCommand(IDM_ABOUTBOX); });
+}
+
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+  const char* item = LoadResourceString(IDS_ABOUTBOX);
+  if (*item == '\0') return;
+  QMenu menu(this);
+  QAction* about = menu.addAction(QString::fromUtf8(item));
+  if (menu.exec(event->globalPos()) == about) OpenAbout();
+}
+
+// Enter stops continuous reading and never closes; Escape ends the run; F1 opens the About box.
+bool QtDialogWindow::HandleKey(QKeyEvent* key) {
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      Dispatch([this] { m_handler->OnOK(); });
+      return true;
+    case Qt::Key_Escape:
+      EndRun();
+      return true;
+    case Qt::Key_F1:
+      OpenAbout();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
+  if (!HandleKey(event)) QWidget::keyPressEvent(event);
+}
+
+// Every loss of the focus counts, whether or not the text changed. A list's own drop-down taking
+// and giving back the focus is no focus change, and neither is the focus leaving for a message
+// box raised by a handler and coming back when it closes.
+bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
+  const int id = ControlIdOf(watched);
+  if (id == 0) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      return HandleKey(static_cast<QKeyEvent*>(event));
+    case QEvent::FocusIn: {
+      if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason) break;
+      if (HandlersHeld() || id == m_focusId) break;
+      m_focusId = id;
+      Dispatch([this, id] { m_handler->OnNotify(id, Notification::SetFocus); });
+      break;
+    }
+    case QEvent::FocusOut: {
+      if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason) break;
+      if (HandlersHeld() || id != m_focusId) break;
+      m_focusId = 0;
+      Dispatch([this, id] { m_handler->OnNotify(id, Notification::KillFocus); });
+      break;
+    }
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}

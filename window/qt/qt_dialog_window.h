@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "window/dialog_window.h"
+
+class QDialog;
+class QEventLoop;
+class QTimer;
+
+// The console's real window: the widgets of a dialog template, its timer and its own queue of
+// posted messages. Handlers run one at a time on the GUI thread, never one inside another.
+class QtDialogWindow : public QWidget, public DialogWindow {
+  Q_OBJECT
+
+ public:
+  explicit QtDialogWindow(const DialogTemplate& dialog, QWidget* parent = nullptr);
+  ~QtDialogWindow() override;
+
+  // DialogWindow
+  void SetHandler(DialogHandler* handler) override { m_handler = handler; }
+  std::string GetText(int id) const override;
+  void SetText(int id, const std::string& text) override;
+  ControlKind KindOf(int id) const override;
+  std::vector<std::string> ListEntries(int id) const override;
+  int ListSelection(int id) const override;
+  void SelectListEntry(int id, int index) override;
+  void EnableControl(int id, bool enable) override;
+  bool IsControlEnabled(int id) const override;
+  void SetCaption(const std::string& caption) override;
+  void MessageBox(const std::string& text) override;
+  int SetTimer(int timerId, int periodMs) override;
+  void ShowAboutBox() override;
+  std::string ModuleFileName() const override;
+  void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
+
+  // Shows the window and runs its events until the Escape key or the close command ends the run.
+  void RunModal();
+  // The widget of a control, or nullptr: for the host and for tests.
+  QWidget* Control(int id) const;
+  // What tests look at: messages waiting in the window's own queue.
+  size_t PendingMessages() const { return m_posted.size(); }
+
+ signals:
+  void runEnded();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  struct Posted {
+    uint32_t message;
+    int32_t wParam;
+    int32_t lParam;
+  };
+  struct Entry {
+    ControlKind kind;
+    uint32_t style;
+    QWidget* widget;
+  };
+
+  const Entry& At(int id) const;
+  void BuildControls(const DialogTemplate& dialog);
+  int ControlIdOf(QObject* object) const;
+  // Runs a handler unless one is already running; afterwards the posted messages get their turn.
+  template <typename Call>
+  void Dispatch(Call call);
+  bool HandlersHeld() const { return m_handlerDepth > 0 || m_messageBoxes > 0; }
+  bool HandleKey(QKeyEvent* key);
+  void OnTick(int timerId);
+  void ScheduleDrain();
+  void DrainPosted();
+  void OpenAbout();
+  void EndRun();
+
+  DialogHandler* m_handler = nullptr;
+  const DialogTemplate& m_dialog;
+  std::map<int, Entry> m_controls;
+  std::map<const QObject*, int> m_idOfWidget;
+  // The exact text last given to each multi-line field, which the widget keeps with its own
+  // line breaks.
+  std::map<int, std::pair<std::string, QString>> m_multiLineTexts;
+  std::map<int, QTimer*> m_timers;
+  std::deque<Posted> m_posted;
+  bool m_drainScheduled = false;
+  int m_handlerDepth = 0;
+  int m_messageBoxes = 0;
+  // The control whose focus gain was last reported and whose focus loss is still to come.
+  int m_focusId = 0;
+  QEventLoop* m_runLoop = nullptr;
+  bool m_ended = false;  // after the run no handler is called
+};
+
+// Dialog units to pixels with the template font's base units (6 x 13 pixels at 96 DPI), scaled
+// by the screen's logical DPI.
+int DialogUnitsToPixelsX(int dlu, double dpi);
+int DialogUnitsToPixelsY(int dlu, double dpi);
