@@ -1,0 +1,91 @@
+// quorvel-sim: a simulated meter on a pseudo-terminal, for the console without hardware.
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "tools/meter-sim/fault_injector.h"
+#include "tools/meter-sim/meter_model.h"
+#include "tools/meter-sim/modbus_slave.h"
+#include "tools/meter-sim/pty_link.h"
+#include "tools/meter-sim/sim_options.h"
+#include "tools/meter-sim/sim_server.h"
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+CivilTime LocalTimeNow() {
+  const time_t now = ::time(nullptr);
+  tm local{};
+  ::localtime_r(&now, &local);
+  return CivilTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                   local.tm_hour,        local.tm_min,     std::min(local.tm_sec, 59)};
+}
+
+// SIGINT, SIGTERM and SIGHUP stop the meter; they are blocked except while the loop waits.
+sigset_t InstallStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    ::sigaction(sig, &action, nullptr);
+    sigaddset(&stops, sig);
+  }
+  ::signal(SIGPIPE, SIG_IGN);
+  sigset_t waitMask;
+  ::sigprocmask(SIG_BLOCK, &stops, &waitMask);
+  return waitMask;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SimOptions options;
+  std::string error;
+  if (!ParseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "quorvel-sim: %s (see --help)\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (!options.seedGiven) {
+    options.seed = static_cast<uint32_t>(::time(nullptr)) ^ static_cast<uint32_t>(::getpid());
+  }
+  const sigset_t waitMask = InstallStopSignals();
+
+  MeterModel meter(options.seed, LocalTimeNow(), options.address);
+  ModbusSlave slave(meter);
+  FaultInjector faults(options.faults, options.seed ^ 0x9E3779B9u);
+  PtyLink pty;
+  if (!pty.Open(error) || !pty.PlaceLink(options.port, error)) {
+    std::fprintf(stderr, "quorvel-sim: %s\n", error.c_str());
+    return 1;
+  }
+  const LineSettings line = meter.Line();
+  static const char* const kParity[3] = {"no parity", "odd parity", "even parity"};
+  std::printf(
+      "quorvel-sim: meter at slave address %u, %u baud, %u data bits, %s, %u stop bits, "
+      "seed %u\n",
+      line.address, line.baudRate, line.dataBits, kParity[line.parity], line.stopBits,
+      options.seed);
+  std::printf("device: %s\n", pty.DevicePath().c_str());
+  std::printf("link: %s\n", pty.LinkPath().c_str());
+  std::printf("Open COM%u in the console; Ctrl+C stops the meter.\n", options.port);
+  std::fflush(stdout);
+
+  SimServer server(meter, slave, faults, pty, options.verbose ? stderr : nullptr);
+  server.Run(&g_stop, waitMask);
+  pty.RemoveLink();
+  std::printf("quorvel-sim: stopped, %s removed\n", PortLinkPath(options.port).c_str());
+  return 0;
+}
