@@ -55,7 +55,8 @@ constexpr std::string MainDialog::*kPeriodTexts[12] = {
     &MainDialog::m_valleyEnd1, &MainDialog::m_valleyBegin2, &MainDialog::m_valleyEnd2,
 };
 
-// The 27 parameter fields shown only once the parameter block has been read.
+// Wiring, PT, CT and the protection grid: with the twelve periods, the 27 fields shown only
+// once the parameter block has been read.
 constexpr std::string MainDialog::*kParameterTexts[15] = {
     &MainDialog::m_wiringText,  &MainDialog::m_ptRatio,     &MainDialog::m_ctRatio,
     &MainDialog::m_yk1Enable,   &MainDialog::m_yk1Delay,    &MainDialog::m_yk1Hold,

@@ -15,7 +15,8 @@ constexpr uint8_t kReadEvent = 8;
 constexpr int kDataOffset = 3;  // first data byte of a byte-counted reply
 constexpr int kEventRecordLen = 24;
 constexpr uint16_t kParameterStart = 0x0300;
-constexpr uint16_t kHarmonicStart = 69;  // the rotation's second block starts well above this
+// A block read starting here or above, below the parameter block, is the harmonic block's.
+constexpr uint16_t kHarmonicStart = 69;
 
 template <typename... Args>
 std::string Printf(const char* format, Args... args) {
@@ -254,8 +255,8 @@ bool MainDialog::ReplyFitsRequest() const {
 
 void MainDialog::DecodeReply() {
   if (m_link.m_protocol != kProtocolRtu) return;
-  // A reply that does not answer the last request stores nothing; the completion handler
-  // counts it as a failure and does not come here.
+  // A reply that does not answer the last request (a late answer to an older one) stores
+  // nothing and is not logged here: the completion handler counts and logs it as a failure.
   if (!ReplyFitsRequest()) return;
   m_rxCount = static_cast<int32_t>(static_cast<uint32_t>(m_rxCount) + 1u);
   m_rxLog = Printf("第 %d 次接收信息帖(Hex) : ", m_rxCount);
