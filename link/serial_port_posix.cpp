@@ -1,4 +1,6 @@
 // The serial port on POSIX: termios, raw, exclusive, non-blocking.
+#include "link/serial_port_posix.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -10,8 +12,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "link/serial_port.h"
 
 namespace {
 
@@ -121,22 +121,7 @@ class PosixLine : public SerialLine {
     if (m_fd < 0) return;
     termios tio{};
     if (::tcgetattr(m_fd, &tio) != 0) return;
-    // Raw: every byte value passes unchanged; no echo, no line editing, no CR/LF mapping, no
-    // software flow control (0x11 and 0x13 are data). Hardware flow control stays as found.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                     IXANY | INPCK | IGNPAR);
-    tio.c_oflag &= ~OPOST;
-    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
-    tio.c_cflag |= CREAD | CLOCAL | SizeFor(settings.m_dataBits);
-    if (settings.m_parity == 1) tio.c_cflag |= PARENB | PARODD;
-    if (settings.m_parity == 2) tio.c_cflag |= PARENB;
-    if ((settings.m_stopBits & 1) == 0) tio.c_cflag |= CSTOPB;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    const speed_t speed = SpeedFor(settings.m_baudRate);
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
+    SetLineTermios(tio, settings);
     ::tcsetattr(m_fd, TCSANOW, &tio);
   }
 
@@ -179,6 +164,26 @@ class PosixLine : public SerialLine {
 };
 
 }  // namespace
+
+// Raw: every byte value passes unchanged; no echo, no line editing, no CR/LF mapping, no software
+// flow control (0x11 and 0x13 are data), no parity checking or marking (a damaged byte is taken
+// as it comes and fails the frame check). Hardware flow control stays as found.
+void SetLineTermios(termios& tio, const SerialPort& settings) {
+  tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                   IXANY | INPCK | IGNPAR);
+  tio.c_oflag &= ~OPOST;
+  tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
+  tio.c_cflag |= CREAD | CLOCAL | SizeFor(settings.m_dataBits);
+  if (settings.m_parity == 1) tio.c_cflag |= PARENB | PARODD;
+  if (settings.m_parity == 2) tio.c_cflag |= PARENB;
+  if ((settings.m_stopBits & 1) == 0) tio.c_cflag |= CSTOPB;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  const speed_t speed = SpeedFor(settings.m_baudRate);
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+}
 
 std::unique_ptr<SerialLine> MakePlatformLine() { return std::make_unique<PosixLine>(); }
 
