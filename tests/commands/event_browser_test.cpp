@@ -140,4 +140,18 @@ TEST_F(EventBrowserTest, AHeldBackClearGoesOutAfterThePollTimesOut) {
   EXPECT_EQ(dialog.m_link.m_failureCount, failures + 1);
 }
 
+TEST_F(EventBrowserTest, AHeldBackClearSurvivesTheOperatorReopeningThePort) {
+  StartPolling();
+  const size_t before = Sent();
+  for (int k = 0; k < 10 && Sent() == before; ++k) window.Tick();
+  ASSERT_EQ(Sent(), before + 1);
+  window.Click(kClear);
+  window.Focus(1002);  // leaving the port list closes and reopens the port
+  window.Focus(kRestingFocus);
+  ASSERT_EQ(wire->closes, 1);
+  window.Ticks(60);
+  ASSERT_EQ(Sent(), before + 2);
+  EXPECT_EQ(LastFrame(), kClearFrame);
+}
+
 }  // namespace
