@@ -48,7 +48,7 @@ bool ParseFaultRule(const std::string& text, FaultRule& rule) {
     parsed.replies.push_back(1);
   } else if (!text.empty() && text[0] == '@') {
     size_t at = 0;
-    while (at < text.size()) {
+    while (true) {
       const size_t comma = text.find(',', at);
       const std::string item = text.substr(at, comma == std::string::npos ? comma : comma - at);
       uint64_t n = 0;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// The simulator program as a child process with its own temporary XDG_CONFIG_HOME.
+class SimProcess {
+ public:
+  SimProcess();
+  ~SimProcess();  // stops the child and removes the temporary folder
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  // Starts the simulator and waits (bounded) for it to print its link. False when it ended
+  // before that; Wait() then gives its exit status.
+  bool Start(const std::vector<std::string>& args = {});
+  // Sends the signal and returns the exit status (-1 when killed or not ended in time).
+  int Stop(int signal);
+  // Waits (bounded) for the child to end by itself and returns its exit status.
+  int Wait();
+
+  std::string LinkPath(int port = 1) const;
+  const std::string& ConfigHome() const { return m_home; }
+  const std::string& DevicePath() const { return m_device; }
+  const std::string& Output() const { return m_output; }
+
+ private:
+  bool ReadUntil(const std::string& marker);
+
+  std::string m_home;
+  std::string m_device;
+  std::string m_output;
+  pid_t m_pid = -1;
+  int m_stdout = -1;
+};
