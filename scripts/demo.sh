@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# One command to see Quorvel at work without a meter: installs what is missing, builds, starts
+# the simulated meter on COM1 and the console against it, and stops the meter when the console
+# closes. Without a display the console runs under Xvfb for 20 seconds and a screenshot of it is
+# saved to demo.png.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libmodbus-dev fonts-noto-cjk
+          xvfb xauth imagemagick libgtest-dev)
+DEMO_SECONDS=20
+SCREENSHOT="$ROOT/demo.png"
+SIM="$ROOT/build/bin/quorvel-sim"
+CONSOLE="$ROOT/build/bin/quorvel"
+
+installed() {
+  dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'
+}
+
+install_missing() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    installed "$p" || missing+=("$p")
+  done
+  ((${#missing[@]} == 0)) && return
+  echo "demo: installing ${missing[*]}"
+  local sudo=()
+  [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y "${missing[@]}"
+}
+
+# Where the console looks for COM1: $XDG_CONFIG_HOME/quorvel/ports/COM1 or ~/.config/...
+link_path() {
+  local base="${XDG_CONFIG_HOME:-}"
+  [[ $base == /* ]] || base="$HOME/.config"
+  echo "$base/quorvel/ports/COM1"
+}
+
+SIM_PID=""
+SIM_LOG=""
+stop_meter() {
+  if [[ -n $SIM_PID ]] && kill -0 "$SIM_PID" 2>/dev/null; then
+    kill -TERM "$SIM_PID" 2>/dev/null || true
+    wait "$SIM_PID" 2>/dev/null || true
+  fi
+  SIM_PID=""
+  [[ -n $SIM_LOG ]] && rm -f "$SIM_LOG"
+  SIM_LOG=""
+}
+trap stop_meter EXIT
+trap 'exit 130' INT TERM
+
+start_meter() {
+  SIM_LOG="$(mktemp)"
+  "$SIM" --port COM1 >"$SIM_LOG" 2>&1 &
+  SIM_PID=$!
+  for _ in $(seq 100); do
+    grep -q '^link: ' "$SIM_LOG" && break
+    if ! kill -0 "$SIM_PID" 2>/dev/null; then
+      cat "$SIM_LOG" >&2
+      echo "demo: the simulated meter did not start (is COM1 linked to a device already?)" >&2
+      exit 1
+    fi
+    sleep 0.1
+  done
+  cat "$SIM_LOG"
+  [[ -L $(link_path) ]] || { echo "demo: no link at $(link_path)" >&2; exit 1; }
+}
+
+run_console_headless() {
+  echo "demo: no display; running the console under Xvfb for $DEMO_SECONDS seconds"
+  rm -f "$SCREENSHOT"
+  # shellcheck disable=SC2016 # the inner script gets its values as arguments
+  xvfb-run -a -s "-screen 0 1366x768x24" bash -c '
+    "$1" & console=$!
+    sleep "$3"
+    import -window root "$2"
+    kill "$console" 2>/dev/null
+    wait "$console" 2>/dev/null
+    exit 0' demo "$CONSOLE" "$SCREENSHOT" "$DEMO_SECONDS"
+  if [[ -f $SCREENSHOT ]]; then
+    echo "demo: screenshot saved to $SCREENSHOT"
+  else
+    echo "demo: no screenshot was taken" >&2
+    exit 1
+  fi
+}
+
+install_missing
+cmake --preset default
+cmake --build --preset default
+
+if [[ ! -x $CONSOLE ]]; then
+  echo "demo: $CONSOLE was not built" >&2
+  exit 1
+fi
+start_meter
+if [[ -n ${DISPLAY:-} ]]; then
+  echo "demo: the console polls the simulated meter on COM1; close its window to stop"
+  "$CONSOLE"
+else
+  run_console_headless
+fi
