@@ -38,6 +38,12 @@ void HeadlessWindow::SetText(int id, const std::string& text) {
     }
     if (c.selection < 0) c.text.clear();
   }
+  // An editable list showing a text other than its selected entry has no selection, as typing
+  // there leaves it.
+  if (c.kind == ControlKind::DropDown && c.selection >= 0 &&
+      c.entries[static_cast<size_t>(c.selection)] != text) {
+    c.selection = -1;
+  }
 }
 
 ControlKind HeadlessWindow::KindOf(int id) const { return At(id).kind; }
