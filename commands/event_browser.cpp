@@ -43,10 +43,10 @@ void MainDialog::OnNextEvent() {
   UpdateControlStates();
 }
 
-// "清事件" ends continuous reading. A poll that is still outstanding then is let finish: the clear
-// goes out from the completion handler once that reply has been handled, so the reply neither
-// is replaced by the clear nor refills the event fields after them being emptied. A second press
-// while a clear is held back joins it, so one clear goes out.
+// "清事件" ends continuous reading. A poll still outstanding then is let finish: the clear goes
+// out from the completion handler once that reply has been handled, so the reply is neither
+// replaced by the clear nor able to refill the event fields after they have been emptied. A second
+// press while a clear is held back joins it, so one clear goes out.
 void MainDialog::OnClearEvents() {
   CaptureControls();
   m_eventOffset = 0;
