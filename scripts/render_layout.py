@@ -26,7 +26,7 @@ ROW = re.compile(
     r'\s*(\d+),\s*(\d+),\s*([^,]+),\s*(\{\}|\w+),\s*(nullptr|"[^"]*")\s*\}', re.S)
 LIST = re.compile(r'const char\* const (\w+)\[\] = \{(.*?)\};', re.S)
 ARRAY = {"main": "kMainControls", "about": "kAboutControls"}
-SIZE = re.compile(r'\{IDD_(MAIN|ABOUTBOX), "[^"]*", (\d+), (\d+),')
+SIZE = re.compile(r'\{\s*IDD_(MAIN|ABOUTBOX),\s*"[^"]*",\s*(\d+),\s*(\d+),')
 
 
 def load(dialog):
