@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QStringList>
+#include <clocale>
 
 // The resource file is compiled into a static library: it registers itself only when asked.
 static void InitConsoleResources() {
@@ -26,4 +27,9 @@ void UseConsoleStyle() {
                     QStringLiteral("WenQuanYi Micro Hei"), font.family()});
   font.setPointSizeF(8.25);  // 11 pixels at 96 DPI
   QApplication::setFont(font);
+}
+
+void PrepareConsoleApplication() {
+  std::setlocale(LC_NUMERIC, "C");
+  UseConsoleStyle();
 }

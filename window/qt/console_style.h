@@ -10,3 +10,8 @@ QIcon ConsoleIcon();
 // face of Noto Sans CJK at 11 pixels (96 DPI), so a cell of n characters holds n Chinese
 // characters; without that face fontconfig may pick the Japanese glyph shapes.
 void UseConsoleStyle();
+
+// What the application needs once its QApplication exists: numbers printed and read in the C
+// locale whatever the user's locale (QApplication has set the process locale from the
+// environment), and the console's style and font.
+void PrepareConsoleApplication();

@@ -2,7 +2,6 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
-#include <clocale>
 #include <csignal>
 
 #include "console/console_app.h"
@@ -52,9 +51,7 @@ void CloseOnTerminationSignals(QtDialogWindow& window) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  // Numbers are printed and read in the C locale whatever the user's locale.
-  std::setlocale(LC_NUMERIC, "C");
-  UseConsoleStyle();
+  PrepareConsoleApplication();
 
   QtDialogWindow window(MainDialogTemplate());
   CloseOnTerminationSignals(window);

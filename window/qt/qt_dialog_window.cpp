@@ -173,6 +173,13 @@ void ApplyFocusPolicy(QWidget* widget, const ControlTemplate& c) {
   widget->setFocusPolicy((c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
+// The focus moving for a drop-down list or a menu opening and closing. Some platforms activate
+// the popup's own window, and then the reason given is the window's activation.
+bool IsPopupFocusMove(QEvent* event) {
+  return static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason ||
+         QApplication::activePopupWidget() != nullptr;
+}
+
 }  // namespace
 
 int DialogUnitsToPixelsX(int dlu, double dpi) {
@@ -508,9 +515,11 @@ void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
   if (!HandleKey(event)) QWidget::keyPressEvent(event);
 }
 
-// Every loss of the focus counts, whether or not the text changed. A list's own drop-down taking
-// and giving back the focus is no focus change, and neither is the focus leaving for a message
-// box raised by a handler and coming back when it closes.
+// Every loss of the focus to another control counts, whether or not the text changed. The focus
+// leaving with the whole window (another application, a message box, the About box, and on X11
+// the flicker after a drop-down closes) and coming back to the same control is no change, nor is
+// a list's own drop-down taking and giving back the focus: the control keeps its focus for the
+// dialog, and its loss is reported when the operator moves on to another control.
 bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
   const int id = ControlIdOf(watched);
   if (id == 0) return QWidget::eventFilter(watched, event);
@@ -518,15 +527,15 @@ bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
       return HandleKey(static_cast<QKeyEvent*>(event));
     case QEvent::FocusIn: {
-      if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason) break;
-      if (HandlersHeld() || id == m_focusId) break;
+      if (IsPopupFocusMove(event) || HandlersHeld() || id == m_focusId) break;
       m_focusId = id;
       Dispatch([this, id] { m_handler->OnNotify(id, Notification::SetFocus); });
       break;
     }
     case QEvent::FocusOut: {
-      if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason) break;
-      if (HandlersHeld() || id != m_focusId) break;
+      const bool windowDeactivated =
+          static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason;
+      if (IsPopupFocusMove(event) || windowDeactivated || HandlersHeld() || id != m_focusId) break;
       m_focusId = 0;
       Dispatch([this, id] { m_handler->OnNotify(id, Notification::KillFocus); });
       break;

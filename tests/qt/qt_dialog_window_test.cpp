@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "tests/qt/qt_test_support.h"
+
+namespace {
+
+constexpr int kEdit = 10;
+constexpr int kEditableList = 20;
+constexpr int kFixedList = 30;
+constexpr int kButton = 40;
+constexpr int kLog = 50;
+
+const char* const kEnables[] = {"未使能", "巳使能"};
+const char* const kPorts[] = {"COM1:", "COM2:", "COM3:"};
+
+using K = ControlKind;
+const ControlTemplate kControls[] = {
+    {IDOK, K::DefPushButton, "确定", 0, 0, 1, 1, kHidden, {}, nullptr},
+    {IDCANCEL, K::PushButton, "取消", 0, 0, 1, 1, kHidden, {}, nullptr},
+    {IDC_STATIC, K::Label, "编号", 4, 4, 20, 8, 0, {}, nullptr},
+    {kEdit, K::Edit, "", 26, 2, 40, 12, kTabStop, {}, nullptr},
+    {kEditableList, K::DropDown, "", 70, 2, 50, 60, kTabStop, kEnables, "出口使能"},
+    {kFixedList, K::DropList, "", 124, 2, 40, 60, kTabStop, kPorts, nullptr},
+    {kButton, K::PushButton, "读参数", 4, 20, 40, 14, kTabStop, {}, nullptr},
+    {kLog, K::Edit, "", 4, 40, 160, 40, kTabStop | kReadOnly | kMultiLine, {}, "发送帧"},
+};
+const DialogTemplate kDialog = {900, "Quorvel", 170, 90, "MS Sans Serif", 8, kControls};
+
+class QtDialogWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.SetHandler(&handler);
+    ASSERT_TRUE(ShowActive(window));
+  }
+  void TearDown() override { window.SetHandler(nullptr); }
+
+  QtDialogWindow window{kDialog};
+  RecordingHandler handler;
+};
+
+TEST_F(QtDialogWindowTest, EveryFocusLossReachesTheHandlerWhetherOrNotTheTextChanged) {
+  for (const int id : {kEdit, kEditableList, kFixedList}) {
+    SCOPED_TRACE(id);
+    for (int round = 0; round < 2; ++round) {  // the second time nothing was typed
+      FocusOn(window, id);
+      handler.log.clear();
+      FocusOn(window, kButton);
+      EXPECT_EQ(handler.log, (std::vector<std::string>{"kill " + std::to_string(id), "set 40"}));
+    }
+  }
+}
+
+TEST_F(QtDialogWindowTest, AnEditableListsFocusIsTheListsNotItsInnerField) {
+  FocusOn(window, kEdit);
+  handler.log.clear();
+  auto* list = static_cast<QComboBox*>(window.Control(kEditableList));
+  list->lineEdit()->setFocus(Qt::MouseFocusReason);
+  QCoreApplication::processEvents();
+  FocusOn(window, kEdit);
+  EXPECT_EQ(handler.log, (std::vector<std::string>{"kill 10", "set 20", "kill 20", "set 10"}));
+}
+
+TEST_F(QtDialogWindowTest, AClickMovesTheFocusToTheButtonAndReachesItsHandler) {
+  FocusOn(window, kEdit);
+  handler.log.clear();
+  QTest::mouseClick(window.Control(kButton), Qt::LeftButton);
+  EXPECT_EQ(handler.log, (std::vector<std::string>{"kill 10", "set 40", "click 40"}));
+}
+
+TEST_F(QtDialogWindowTest, ADisabledButtonIsDisabledInItsWidgetAndTakesNoClick) {
+  window.EnableControl(kButton, false);
+  EXPECT_FALSE(window.Control(kButton)->isEnabled());
+  EXPECT_FALSE(window.IsControlEnabled(kButton));
+  QTest::mouseClick(window.Control(kButton), Qt::LeftButton);
+  EXPECT_TRUE(handler.Only("click").empty());
+  window.EnableControl(kButton, true);
+  EXPECT_TRUE(window.Control(kButton)->isEnabled());
+}
+
+TEST_F(QtDialogWindowTest, DisablingTheFocusedButtonDoesNotMoveTheFocusIntoAField) {
+  handler.onNotify = [&](int id, Notification code) {
+    if (code == Notification::Clicked) window.EnableControl(id, false);
+  };
+  FocusOn(window, kButton);
+  handler.log.clear();
+  QTest::keyClick(window.Control(kButton), Qt::Key_Space);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(handler.log, (std::vector<std::string>{"click 40"}));
+}
+
+TEST_F(QtDialogWindowTest, OpeningAndClosingAListsDropDownIsNoFocusChange) {
+  for (const int id : {kFixedList, kEditableList}) {
+    SCOPED_TRACE(id);
+    FocusOn(window, id);
+    handler.log.clear();
+    auto* list = static_cast<QComboBox*>(window.Control(id));
+    list->showPopup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->view()->isVisible(); }));
+    list->hidePopup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->view()->isVisible(); }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(handler.log.empty()) << handler.log.front();
+  }
+}
+
+TEST_F(QtDialogWindowTest, TextTypedIntoAnEditableListStaysAsTypedAndAddsNoEntry) {
+  FocusOn(window, kEditableList);
+  QWidget* list = window.Control(kEditableList);
+  QTest::sendKeyEvent(QTest::Click, list, Qt::Key_unknown, QString::fromUtf8("巳"), Qt::NoModifier);
+  EXPECT_EQ(window.GetText(kEditableList), "巳");
+  QTest::keyClick(list, Qt::Key_Return);
+  FocusOn(window, kEdit);
+  EXPECT_EQ(window.GetText(kEditableList), "巳");
+  EXPECT_EQ(window.ListEntries(kEditableList), (std::vector<std::string>{"未使能", "巳使能"}));
+  EXPECT_EQ(window.ListSelection(kEditableList), -1);
+}
+
+TEST_F(QtDialogWindowTest, EnterRunsOnOkInEveryKindOfControlAndNeverCloses) {
+  for (const int id : {kEdit, kEditableList, kFixedList, kButton, kLog}) {
+    SCOPED_TRACE(id);
+    FocusOn(window, id);
+    handler.log.clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(handler.log, (std::vector<std::string>{"ok", "ok"}));
+    EXPECT_TRUE(window.isVisible());
+  }
+}
+
+TEST_F(QtDialogWindowTest, EscapeEndsTheModalRun) {
+  window.hide();
+  QTimer::singleShot(0, [&] {
+    window.Control(kEdit)->setFocus();
+    QTest::keyClick(window.Control(kEdit), Qt::Key_Escape);
+  });
+  QSignalSpy ended(&window, &QtDialogWindow::runEnded);
+  window.RunModal();  // returns only when the run has ended
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(handler.Only("ok").empty());
+}
+
+TEST_F(QtDialogWindowTest, TheCaptionIsTheTextSetAndTheModulePathIsTheExecutable) {
+  const std::string path = window.ModuleFileName();
+  EXPECT_EQ(QString::fromStdString(path), QCoreApplication::applicationFilePath());
+  EXPECT_EQ(path.front(), '/');
+  window.SetCaption(path);
+  EXPECT_EQ(window.windowTitle(), QCoreApplication::applicationFilePath());
+}
+
+TEST_F(QtDialogWindowTest, PostedMessagesAreHandledBeforeTheNextTickAndNeverInsideAHandler) {
+  handler.onTick = [&] {
+    if (handler.ticks <= 3) window.PostMessage(WM_LINK_DONE, handler.ticks, 0);
+  };
+  handler.log.clear();
+  ASSERT_EQ(window.SetTimer(1, 1), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return handler.ticks >= 4; }));
+  const std::vector<std::string> expected = {"tick", "posted 1224/1", "tick", "posted 1224/2",
+                                             "tick", "posted 1224/3", "tick"};
+  EXPECT_EQ(std::vector<std::string>(handler.log.begin(), handler.log.begin() + 7), expected);
+  EXPECT_FALSE(handler.reentered);
+}
+
+TEST_F(QtDialogWindowTest, AMessagePostedByAClickIsHandledAfterTheClickHandlerReturns) {
+  handler.onNotify = [&](int, Notification code) {
+    if (code != Notification::Clicked) return;
+    window.PostMessage(WM_LINK_DONE, 7, 0);
+    handler.log.push_back("click handler done");
+  };
+  QTest::mouseClick(window.Control(kButton), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.PendingMessages() == 0; }));
+  EXPECT_EQ(handler.Only("click").size(), 2u);
+  EXPECT_EQ(handler.log.back(), "posted 1224/7");
+  EXPECT_FALSE(handler.reentered);
+}
+
+// The message box of a capture holds the timer: a tick that overwrote the receive buffer before
+// the reply was decoded would lose the reply.
+TEST_F(QtDialogWindowTest, TicksAndPostedMessagesWaitWhileAMessageBoxFromAHandlerIsOpen) {
+  int ticksWhenOpened = -1, ticksWhenClosed = -1;
+  size_t postedWhenClosed = 99;
+  QString title, text;
+  handler.onNotify = [&](int, Notification code) {
+    if (code != Notification::Clicked) return;
+    window.PostMessage(WM_LINK_DONE, 9, 0);
+    WhenModalOpens([&](QWidget* modal) {
+      ticksWhenOpened = handler.ticks;
+      // A witness timer with the same period proves timer events were dispatched meanwhile.
+      int witnessed = 0;
+      QTimer witness;
+      QObject::connect(&witness, &QTimer::timeout, [&] { ++witnessed; });
+      witness.start(1);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return witnessed >= 10; }));
+      ticksWhenClosed = handler.ticks;
+      postedWhenClosed = handler.Only("posted").size();
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      ASSERT_NE(box, nullptr);
+      title = box->windowTitle();
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    window.MessageBox("请键入一个整数。");
+  };
+  ASSERT_EQ(window.SetTimer(1, 1), 1);
+  QTest::mouseClick(window.Control(kButton), Qt::LeftButton);
+  EXPECT_EQ(ticksWhenClosed, ticksWhenOpened);
+  EXPECT_EQ(postedWhenClosed, 0u);
+  EXPECT_EQ(title, QCoreApplication::applicationName());
+  EXPECT_EQ(text, QString::fromUtf8("请键入一个整数。"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return handler.ticks > ticksWhenClosed + 2; }));
+  EXPECT_EQ(handler.Only("posted"), (std::vector<std::string>{"posted 1224/9"}));
+  EXPECT_FALSE(handler.reentered);
+}
+
+TEST_F(QtDialogWindowTest, F1OpensTheAboutBoxAndTicksGoOnWhileItIsOpen) {
+  int ticksWhenOpened = -1, ticksWhenClosed = -1;
+  QString caption;
+  QStringList texts;
+  handler.onSysCommand = [&](uint32_t) {
+    WhenModalOpens([&](QWidget* about) {
+      ticksWhenOpened = handler.ticks;
+      EXPECT_TRUE(QTest::qWaitFor([&] { return handler.ticks >= ticksWhenOpened + 3; }));
+      ticksWhenClosed = handler.ticks;
+      caption = about->windowTitle();
+      for (QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
+      for (QPushButton* button : about->findChildren<QPushButton*>()) texts << button->text();
+      about->findChild<QPushButton*>()->click();
+    });
+    window.ShowAboutBox();
+  };
+  ASSERT_EQ(window.SetTimer(1, 1), 1);
+  FocusOn(window, kButton);
+  QTest::keyClick(window.Control(kButton), Qt::Key_F1);
+  EXPECT_EQ(handler.Only("sys"), (std::vector<std::string>{"sys 16"}));
+  EXPECT_GE(ticksWhenClosed, ticksWhenOpened + 3);
+  EXPECT_EQ(caption, QString::fromUtf8("关于Quorvel"));
+  EXPECT_TRUE(texts.contains(QString::fromUtf8("Quorvel 1.0 版")));
+  EXPECT_TRUE(texts.contains(QString::fromUtf8("确定")));
+}
+
+TEST_F(QtDialogWindowTest, ControlsAreNamedByTheirLabelsAndDescribedByTheirIds) {
+  struct Row {
+    int id;
+    const char* name;
+  };
+  const Row rows[] = {{kEdit, "编号"},  // the label before it
+                      {kEditableList, "出口使能"},
+                      {kFixedList, "编号"},
+                      {kButton, "读参数"},
+                      {kLog, "发送帧"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    EXPECT_EQ(window.Control(row.id)->accessibleName(), QString::fromUtf8(row.name));
+    EXPECT_EQ(window.Control(row.id)->accessibleDescription(), QString::number(row.id));
+  }
+}
+
+TEST_F(QtDialogWindowTest, SettingTheTextAFieldAlreadyShowsLeavesTheWidgetAlone) {
+  auto* edit = static_cast<QLineEdit*>(window.Control(kEdit));
+  window.SetText(kEdit, "230.5");
+  edit->setCursorPosition(2);
+  window.SetText(kEdit, "230.5");
+  EXPECT_EQ(edit->cursorPosition(), 2);
+
+  // The log keeps the text with its own line breaks and gives back exactly what it was given.
+  window.SetText(kLog, "第 1 次发送\r\n01 03");
+  auto* log = static_cast<QPlainTextEdit*>(window.Control(kLog));
+  const int revision = log->document()->revision();
+  window.SetText(kLog, "第 1 次发送\r\n01 03");
+  EXPECT_EQ(log->document()->revision(), revision);
+  EXPECT_EQ(window.GetText(kLog), "第 1 次发送\r\n01 03");
+}
+
+TEST_F(QtDialogWindowTest, ListsStartWithoutASelectionAndAFixedListShowsOnlyItsEntries) {
+  EXPECT_EQ(window.ListSelection(kFixedList), -1);
+  EXPECT_EQ(window.GetText(kFixedList), "");
+  window.SetText(kFixedList, "COM2:");
+  EXPECT_EQ(window.ListSelection(kFixedList), 1);
+  window.SetText(kFixedList, "COM7:");
+  EXPECT_EQ(window.GetText(kFixedList), "");
+  window.SelectListEntry(kEditableList, 1);
+  EXPECT_EQ(window.GetText(kEditableList), "巳使能");
+  EXPECT_EQ(window.ListSelection(kEditableList), 1);
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <clocale>
+#include <cstdlib>
+
+#include "console/main_dialog.h"
+#include "tests/qt/qt_test_support.h"
+
+namespace {
+
+bool Interactive(ControlKind kind) {
+  return kind != ControlKind::Label && kind != ControlKind::GroupBox && kind != ControlKind::Icon;
+}
+
+// Template 102 as the operator sees it.
+class QtMainTemplateTest : public ::testing::Test {
+ protected:
+  QtDialogWindow window{MainDialogTemplate()};
+};
+
+TEST_F(QtMainTemplateTest, TheDialogIsItsDialogUnitsInPixelsAndFitsASmallScreen) {
+  const double dpi = window.logicalDpiY();
+  EXPECT_EQ(window.width(), DialogUnitsToPixelsX(503, dpi));
+  EXPECT_EQ(window.height(), DialogUnitsToPixelsY(374, dpi));
+  if (dpi == 96) {
+    EXPECT_EQ(window.size(), QSize(755, 608));
+  }
+  EXPECT_LE(window.height() + 40, 768);  // with a caption bar, on a 1366 x 768 screen
+}
+
+TEST_F(QtMainTemplateTest, EveryControlLiesInsideTheWindowAndNoTwoFieldsOrButtonsOverlap) {
+  std::vector<std::pair<int, QRect>> placed;
+  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+    if (c.id == IDC_STATIC || (c.style & kHidden) != 0) continue;
+    const QRect r = window.Control(c.id)->geometry();
+    EXPECT_TRUE(window.rect().contains(r)) << c.id;
+    if (!Interactive(c.kind)) continue;
+    for (const auto& [other, rect] : placed) {
+      EXPECT_FALSE(r.intersects(rect)) << c.id << " overlaps " << other;
+    }
+    placed.emplace_back(c.id, r);
+  }
+}
+
+TEST_F(QtMainTemplateTest, EveryControlHasANameAndItsIdAsDescription) {
+  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+    if (c.id == IDC_STATIC) continue;
+    SCOPED_TRACE(c.id);
+    EXPECT_FALSE(window.Control(c.id)->accessibleName().isEmpty());
+    EXPECT_EQ(window.Control(c.id)->accessibleDescription(), QString::number(c.id));
+  }
+  const std::pair<int, const char*> spots[] = {
+      {1001, "Uan"}, {1073, "编号"}, {1099, "读参数"}, {1009, "发送帧"}, {1068, "读实时数据"}};
+  for (const auto& [id, name] : spots) {
+    EXPECT_EQ(window.Control(id)->accessibleName(), QString::fromUtf8(name)) << id;
+  }
+}
+
+TEST_F(QtMainTemplateTest, EditableListsAreTheOnesThatTakeTypedText) {
+  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+    auto* list = qobject_cast<QComboBox*>(window.Control(c.id));
+    if (list == nullptr) continue;
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(list->isEditable(), c.kind == ControlKind::DropDown);
+    EXPECT_EQ(list->count(), static_cast<int>(c.entries.size()));
+    if (list->isEditable()) {
+      EXPECT_EQ(list->completer(), nullptr);
+      EXPECT_EQ(list->insertPolicy(), QComboBox::NoInsert);
+    }
+  }
+}
+
+// The whole console on the real window, with COM1 pointing at no device.
+class QtMainDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(home.isValid());
+    const QString ports = home.filePath("quorvel/ports");
+    ASSERT_TRUE(QDir().mkpath(ports));
+    ASSERT_TRUE(QFile::link(home.filePath("no-such-tty"), ports + "/COM1"));
+    ::setenv("XDG_CONFIG_HOME", home.path().toUtf8().constData(), 1);
+    window.SetHandler(&dialog);
+    ASSERT_TRUE(dialog.OnInitDialog());
+  }
+  void TearDown() override { window.SetHandler(nullptr); }
+
+  QTemporaryDir home;
+  QtDialogWindow window{MainDialogTemplate()};
+  MainDialog dialog{window};
+};
+
+TEST_F(QtMainDialogTest, StartUpShowsTheExecutablePathAndLeavesTheFocusOnTheSendLog) {
+  QWidget* focused = nullptr;
+  QString pollButton;
+  QTimer::singleShot(0, [&] {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    focused = QApplication::focusWidget();
+    pollButton = static_cast<QPushButton*>(window.Control(1068))->text();
+    window.close();
+  });
+  window.RunModal();
+  EXPECT_EQ(window.windowTitle(), QCoreApplication::applicationFilePath());
+  EXPECT_EQ(focused, window.Control(1009));
+  EXPECT_EQ(dialog.m_autoPoll != 0, true);  // the send log has no focus handler
+  EXPECT_FALSE(pollButton.isEmpty());
+}
+
+TEST_F(QtMainDialogTest, TypingIntoAFieldAndTabbingAwayRunsItsEditorAndShowsTheRefreshedText) {
+  dialog.m_paramsValid = 1;  // as after the parameter block was read
+  ASSERT_TRUE(ShowActive(window));
+  auto* setpoint = static_cast<QLineEdit*>(window.Control(1059));
+  FocusOn(window, 1059);
+  EXPECT_EQ(dialog.m_autoPoll, 0);  // entering a field stops continuous reading
+  setpoint->selectAll();
+  QTest::keyClicks(setpoint, "1.5");
+  FocusOn(window, 1050);
+  // Printed with a decimal point even when the user's locale writes a decimal comma.
+  EXPECT_EQ(setpoint->text(), QString("1.500")) << "decimal-comma locale: " << g_decimalCommaLocale;
+}
+
+}  // namespace
