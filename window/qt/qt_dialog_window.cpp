@@ -116,6 +116,7 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
     case ControlKind::Icon: {
       auto* icon = new QLabel(parent);
       icon->setPixmap(ConsoleIcon().pixmap(32, 32));
+      icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // drawn from the cell's corner
       icon->setAttribute(Qt::WA_TransparentForMouseEvents);
       return icon;
     }
