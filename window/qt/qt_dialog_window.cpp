@@ -219,7 +219,7 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
     if (c.kind == ControlKind::GroupBox) widget->lower();  // frames stay behind their contents
     if (c.id == IDC_STATIC) continue;
 
-    m_controls[c.id] = Entry{c.kind, c.style, widget};
+    m_controls[c.id] = Entry{c.kind, widget};
     m_idOfWidget[widget] = c.id;
     widget->installEventFilter(this);
     if (auto* list = qobject_cast<QComboBox*>(widget); list != nullptr && list->lineEdit()) {

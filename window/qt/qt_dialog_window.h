@@ -8,7 +8,6 @@
 
 #include "window/dialog_window.h"
 
-class QDialog;
 class QEventLoop;
 class QTimer;
 
@@ -62,7 +61,6 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   };
   struct Entry {
     ControlKind kind;
-    uint32_t style;
     QWidget* widget;
   };
 
