@@ -15,6 +15,9 @@
 #if defined(__SANITIZE_ADDRESS__)
 // From the sanitizer runtime (its header comes with clang only).
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#elif __has_include(<valgrind/memcheck.h>)
+#include <valgrind/memcheck.h>
+#define QUORVEL_SOAK_VALGRIND 1
 #endif
 
 #ifndef QUORVEL_SOAK_TICKS
@@ -39,12 +42,21 @@ int64_t SoakTicks() {
   return QUORVEL_SOAK_TICKS;
 }
 
-// Memory the process holds: the live heap under AddressSanitizer, whose quarantine keeps freed
-// blocks resident for a while; the resident set otherwise.
+// Memory the process holds: the live heap under AddressSanitizer and valgrind, whose own
+// bookkeeping (quarantine, shadow memory) is resident too; the resident set otherwise.
 long MemoryInUse() {
 #if defined(__SANITIZE_ADDRESS__)
   return static_cast<long>(__sanitizer_get_current_allocated_bytes());
 #else
+#if defined(QUORVEL_SOAK_VALGRIND)
+  if (RUNNING_ON_VALGRIND) {
+    unsigned long leaked = 0, dubious = 0, reachable = 0;
+    [[maybe_unused]] unsigned long suppressed = 0;
+    VALGRIND_DO_QUICK_LEAK_CHECK;
+    VALGRIND_COUNT_LEAKS(leaked, dubious, reachable, suppressed);
+    return static_cast<long>(leaked + dubious + reachable);
+  }
+#endif
   long pages = 0;
   long resident = 0;
   if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
