@@ -8,29 +8,10 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libmodbus-dev fonts-noto-cjk
-          xvfb xauth imagemagick libgtest-dev)
 DEMO_SECONDS=20
 SCREENSHOT="$ROOT/demo.png"
 SIM="$ROOT/build/bin/quorvel-sim"
 CONSOLE="$ROOT/build/bin/quorvel"
-
-installed() {
-  dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'
-}
-
-install_missing() {
-  local missing=() p
-  for p in "${PACKAGES[@]}"; do
-    installed "$p" || missing+=("$p")
-  done
-  ((${#missing[@]} == 0)) && return
-  echo "demo: installing ${missing[*]}"
-  local sudo=()
-  [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" apt-get install -y "${missing[@]}"
-}
 
 # Where the console looks for COM1: $XDG_CONFIG_HOME/quorvel/ports/COM1 or ~/.config/...
 link_path() {
@@ -89,7 +70,7 @@ run_console_headless() {
   fi
 }
 
-install_missing
+bash scripts/install_deps.sh
 cmake --preset default
 cmake --build --preset default
 

@@ -16,3 +16,6 @@ done
 
 echo "=== Windows cross-compile of link/ ==="
 scripts/cross_windows.sh
+
+echo "=== Fuzzers, ${QUORVEL_FUZZ_SECONDS:-60} s each ==="
+scripts/fuzz.sh "${QUORVEL_FUZZ_SECONDS:-60}"
