@@ -15,14 +15,6 @@ constexpr std::size_t kPeriodTextLimit = 511;
 constexpr std::size_t kSettingsTextLimit = 255;
 constexpr std::size_t kSettingsTokenLimit = 127;
 
-// Indexes of the meter's own serial settings in the parameter block.
-constexpr int kSlaveAddressIndex = 139;
-constexpr int kProtocolIndex = 141;
-constexpr int kParityIndex = 142;
-constexpr int kBaudIndex = 143;
-constexpr int kDataBitsIndex = 154;
-constexpr int kStopBitsIndex = 155;
-
 // The twelve tariff-period fields and their registers (minutes after midnight).
 struct PeriodField {
   int controlId;
@@ -157,21 +149,21 @@ void MainDialog::ParseSlaveSettings(const std::string& text) {
   TokenReader tokens(std::string_view(text).substr(0, kSettingsTextLimit));
 
   const uint32_t protocol = PositionIn(ProtocolNames, UpperLetters(tokens.Next(',')), UpperLetters);
-  m_regTable[kProtocolIndex].value = static_cast<uint16_t>(protocol & 1);
+  m_regTable[kRegProtocol].value = static_cast<uint16_t>(protocol & 1);
 
   if (const auto address = ScanInt(tokens.Next(':'))) {
-    m_regTable[kSlaveAddressIndex].value = static_cast<uint16_t>(*address & 0xFFFF);
+    m_regTable[kRegSlaveAddress].value = static_cast<uint16_t>(*address & 0xFFFF);
   }
 
   const uint32_t baud = PositionIn(BaudNames, DigitsOnly(tokens.Next(',')));
-  m_regTable[kBaudIndex].value = static_cast<uint16_t>(baud % BaudNames.size());
+  m_regTable[kRegBaud].value = static_cast<uint16_t>(baud % BaudNames.size());
 
   const uint32_t parity = PositionIn(ParityNames, UpperLetters(tokens.Next(',')), UpperLetters);
-  m_regTable[kParityIndex].value = static_cast<uint16_t>(parity % ParityNames.size());
+  m_regTable[kRegParity].value = static_cast<uint16_t>(parity % ParityNames.size());
 
   const uint32_t dataBits = PositionIn(DataBitNames, DigitsOnly(tokens.Next(',')));
-  m_regTable[kDataBitsIndex].value = static_cast<uint16_t>(dataBits & 1);
+  m_regTable[kRegDataBits].value = static_cast<uint16_t>(dataBits & 1);
 
   const uint32_t stopBits = PositionIn(StopBitNames, DigitsOnly(tokens.Rest()));
-  m_regTable[kStopBitsIndex].value = static_cast<uint16_t>(stopBits & 1);
+  m_regTable[kRegStopBits].value = static_cast<uint16_t>(stopBits & 1);
 }

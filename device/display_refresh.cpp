@@ -12,21 +12,6 @@ std::string Printf(const char* format, Args... args) {
   return text;
 }
 
-// Register indexes of the parameter block.
-constexpr int kSlaveAddress = 139;
-constexpr int kWiring = 140;
-constexpr int kProtocol = 141;
-constexpr int kParity = 142;
-constexpr int kBaud = 143;
-constexpr int kPtLow = 146;
-constexpr int kCtLow = 148;
-constexpr int kDataBits = 154;
-constexpr int kStopBits = 155;
-constexpr int kYear = 65;
-constexpr int kMonthDay = 66;
-constexpr int kHourMinute = 67;
-constexpr int kSecond = 68;
-
 // One row of the protection grid: its first register (setpoint, delay, hold, enable follow)
 // and its fields; row 1 shows its setpoint with two decimals, the others with three.
 struct ProtectionRow {
@@ -47,7 +32,6 @@ constexpr ProtectionRow kProtectionRows[3] = {
 };
 
 // The tariff-period fields in register order, HTM_BEG0 (158) to LTM_END1 (169).
-constexpr int kFirstPeriod = 158;
 constexpr std::string MainDialog::*kPeriodTexts[12] = {
     &MainDialog::m_peakBegin1, &MainDialog::m_peakEnd1,     &MainDialog::m_peakBegin2,
     &MainDialog::m_peakEnd2,   &MainDialog::m_peakBegin3,   &MainDialog::m_peakEnd3,
@@ -121,9 +105,9 @@ void RefreshParameters(MainDialog& dialog) {
     for (std::string MainDialog::*text : kPeriodTexts) (dialog.*text).clear();
     return;
   }
-  dialog.m_wiringText = WiringNames[Value(dialog, kWiring) % 7];
-  dialog.m_ptRatio = Printf("%d", Ratio(dialog, kPtLow));
-  dialog.m_ctRatio = Printf("%d", Ratio(dialog, kCtLow));
+  dialog.m_wiringText = WiringNames[Value(dialog, kRegWiring) % 7];
+  dialog.m_ptRatio = Printf("%d", Ratio(dialog, kRegPtLow));
+  dialog.m_ctRatio = Printf("%d", Ratio(dialog, kRegCtLow));
   for (const ProtectionRow& row : kProtectionRows) {
     dialog.*row.setpoint = Printf(row.setpointFormat, Scaled(dialog, row.first));
     dialog.*row.delay = Printf("%.2lf", Scaled(dialog, row.first + 1));
@@ -131,22 +115,22 @@ void RefreshParameters(MainDialog& dialog) {
     dialog.*row.enable = EnableNames[Value(dialog, row.first + 3) % 2];
   }
   for (int k = 0; k < 12; ++k) {
-    dialog.*kPeriodTexts[k] = dialog.FormatPeriod(Value(dialog, kFirstPeriod + k));
+    dialog.*kPeriodTexts[k] = dialog.FormatPeriod(Value(dialog, kRegFirstPeriod + k));
   }
 }
 
 void RefreshMeterSettingsAndClock(MainDialog& dialog) {
-  dialog.m_slaveSettings = std::string(ProtocolNames[Value(dialog, kProtocol) % 2]) +
-                           Printf(",%d:", Value(dialog, kSlaveAddress)) +
-                           Printf("%s,", BaudNames[Value(dialog, kBaud) % 7]) +
-                           Printf("%s,", ParityNames[Value(dialog, kParity) % 3]) +
-                           Printf("%s,", DataBitNames[Value(dialog, kDataBits) % 2]) +
-                           Printf("%s ", StopBitNames[Value(dialog, kStopBits) % 2]);
-  const uint16_t monthDay = Value(dialog, kMonthDay);
-  const uint16_t hourMinute = Value(dialog, kHourMinute);
-  dialog.m_meterDate = Printf("%04d.%d.%d", Value(dialog, kYear), monthDay / 256, monthDay % 256);
+  dialog.m_slaveSettings = std::string(ProtocolNames[Value(dialog, kRegProtocol) % 2]) +
+                           Printf(",%d:", Value(dialog, kRegSlaveAddress)) +
+                           Printf("%s,", BaudNames[Value(dialog, kRegBaud) % 7]) +
+                           Printf("%s,", ParityNames[Value(dialog, kRegParity) % 3]) +
+                           Printf("%s,", DataBitNames[Value(dialog, kRegDataBits) % 2]) +
+                           Printf("%s ", StopBitNames[Value(dialog, kRegStopBits) % 2]);
+  const uint16_t monthDay = Value(dialog, kRegMonthDay);
+  const uint16_t hourMinute = Value(dialog, kRegHourMinute);
+  dialog.m_meterDate = Printf("%04d.%d.%d", Value(dialog, kRegYear), monthDay / 256, monthDay % 256);
   dialog.m_meterTime =
-      Printf("%d:%02d:%02d", hourMinute / 256, hourMinute % 256, Value(dialog, kSecond) / 256);
+      Printf("%d:%02d:%02d", hourMinute / 256, hourMinute % 256, Value(dialog, kRegSecond) / 256);
 }
 
 }  // namespace

@@ -21,7 +21,23 @@ constexpr int kParameterFirst = 139; // 0x0300..0x0356, 44 registers
 constexpr int kRealtimeCount = 69;
 constexpr int kHarmonicCount = 70;
 constexpr int kParameterCount = 44;
+
+// Registers the console reads or edits by name (indexes into the table).
 constexpr int kClockFirst = 65;  // Year, MmDd, HhMm, SsPp
+constexpr int kRegYear = 65;
+constexpr int kRegMonthDay = 66;    // month x 256 + day
+constexpr int kRegHourMinute = 67;  // hour x 256 + minute
+constexpr int kRegSecond = 68;      // second x 256
+constexpr int kRegSlaveAddress = 139;
+constexpr int kRegWiring = 140;
+constexpr int kRegProtocol = 141;
+constexpr int kRegParity = 142;
+constexpr int kRegBaud = 143;
+constexpr int kRegPtLow = 146;  // PT ratio bits 0..15; bits 16..31 follow
+constexpr int kRegCtLow = 148;  // CT ratio bits 0..15; bits 16..31 follow
+constexpr int kRegDataBits = 154;
+constexpr int kRegStopBits = 155;
+constexpr int kRegFirstPeriod = 158;  // HTM_BEG0; the twelve period registers follow
 
 // The 183 registers, sorted strictly ascending by address.
 extern const std::array<RegisterDescriptor, kRegisterCount> RegisterTable;
