@@ -1,57 +1,27 @@
 // The whole console in this process, on a headless window and the real POSIX serial port, against
-// the simulated meter program on a pseudo-terminal. Ticks follow the wall clock because the
-// meter paces its bytes at the line's real speed.
-#include <poll.h>
-#include <stdlib.h>
-
+// the simulated meter program on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "console/main_dialog.h"
 #include "device/text_number.h"
+#include "e2e/sim_harness.h"
 #include "sim/sim_process.h"
-#include "window/headless_window.h"
 
 namespace {
 
-constexpr int kTickMs = 50;
-constexpr int kBoundMs = 15000;
-
 double Number(const std::string& text) { return ScanDouble(text).value_or(-1); }
 
-class ConsoleWithSimulatedMeter : public ::testing::Test {
+class ConsoleWithSimulatedMeter : public e2e::ConsoleOnLine {
  protected:
   void SetUp() override { Connect({"--seed", "3"}); }
   void Connect(const std::vector<std::string>& simArgs) {
     ASSERT_TRUE(sim.Start(simArgs)) << sim.Output();
-    ::setenv("XDG_CONFIG_HOME", sim.ConfigHome().c_str(), 1);
-    MainDialog::s_pollBlock = 0;
-    window.SetHandler(&dialog);
-    ASSERT_TRUE(dialog.OnInitDialog());
-    ASSERT_EQ(dialog.m_link.m_isOpen, 1);
+    StartConsole(sim.ConfigHome());
   }
-  void TearDown() override {
-    window.SetHandler(nullptr);
-    ::unsetenv("XDG_CONFIG_HOME");
-  }
-
-  // Ticks every 50 ms of wall time until the condition holds; false when the bound passed.
-  bool TickUntil(const std::function<bool()>& done) {
-    for (int elapsed = 0; elapsed < kBoundMs; elapsed += kTickMs) {
-      window.Tick();
-      if (done()) return true;
-      ::poll(nullptr, 0, kTickMs);
-    }
-    return false;
-  }
-  std::string Text(int id) const { return window.GetText(id); }
 
   SimProcess sim;
-  HeadlessWindow window;
-  MainDialog dialog{window};
 };
 
 TEST_F(ConsoleWithSimulatedMeter, ShowsTheMetersParametersValuesEnergyAndHarmonics) {

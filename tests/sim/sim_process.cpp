@@ -29,6 +29,9 @@ std::string SimProcess::LinkPath(int port) const {
 }
 
 bool SimProcess::Start(const std::vector<std::string>& args) {
+  // A restart reads the new run's output only: the last run's link line is no answer.
+  m_output.clear();
+  m_device.clear();
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) return false;
   m_pid = ::fork();

@@ -13,8 +13,8 @@ class SimProcess {
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
-  // Starts the simulator and waits (bounded) for it to print its link. False when it ended
-  // before that; Wait() then gives its exit status.
+  // Starts the simulator (again after Stop, in the same folder) and waits (bounded) for it to
+  // print its link. False when it ended before that; Wait() then gives its exit status.
   bool Start(const std::vector<std::string>& args = {});
   // Sends the signal and returns the exit status (-1 when killed or not ended in time).
   int Stop(int signal);
