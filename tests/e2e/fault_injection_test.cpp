@@ -1,0 +1,288 @@
+// Faults on the line, end to end: the whole console on its real serial port and real-time ticks,
+// against the simulated meter with its fault options, or against this test playing a meter that
+// answers wrongly. Each run checks that the console stays alive and polling, that its counts
+// follow from the faults, and that nothing of a reply that did not fit its request reached the
+// device image.
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/sim_harness.h"
+#include "link/pty_support.h"
+#include "link/reference_crc.h"
+#include "sim/sim_process.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using ParameterImage = std::array<uint16_t, kParameterCount>;
+
+constexpr int kTxLog = 1009;  // a control whose focus runs no handler
+
+ParameterImage ParametersOf(const MainDialog& dialog) {
+  ParameterImage image{};
+  for (int k = 0; k < kParameterCount; ++k) image[k] = dialog.m_regTable[kParameterFirst + k].value;
+  return image;
+}
+
+// ---- The simulated meter with its fault options ----
+
+class ConsoleWithSimulatedMeter : public e2e::ConsoleOnLine {
+ protected:
+  void Connect(std::vector<std::string> faults) {
+    faults.insert(faults.begin(), {"--seed", "3"});
+    ASSERT_TRUE(sim.Start(faults)) << sim.Output();
+    StartConsole(sim.ConfigHome());
+  }
+
+  // Ticks until the condition holds, and on every tick checks the parameter image: the meter's
+  // block never changes, so once it has been read whole any other value was stored from a reply
+  // that was not the meter's answer to the request.
+  bool TickWatchingParameters(const std::function<bool()>& done) {
+    return TickUntil([&] {
+      if (dialog.m_paramsValid == 1) {
+        if (!m_firstImage) m_firstImage = ParametersOf(dialog);
+        if (ParametersOf(dialog) != *m_firstImage) ++m_imageChanges;
+      }
+      return done();
+    });
+  }
+
+  SimProcess sim;
+  std::optional<ParameterImage> m_firstImage;
+  int m_imageChanges = 0;
+};
+
+struct SimFault {
+  const char* name;
+  std::vector<std::string> options;
+  int failures;  // exactly, or at least when noisy
+  bool noisy;    // random bytes: how many frames they make depends on them
+  int timeOuts;  // exactly; -1 when noisy
+};
+
+// Replies count from 1: the parameter block at start-up, then the real-time, harmonic and
+// parameter blocks in turn.
+const SimFault kSimFaults[] = {
+    {"DroppedReply", {"--drop", "@2"}, 1, false, 1},
+    {"CorruptedCrc", {"--corrupt-crc", "@2,@4"}, 2, false, 0},
+    {"NoiseBeforeReplies", {"--noise", "@1,@2,@3"}, 3, true, -1},
+};
+
+class SimulatedFault : public ConsoleWithSimulatedMeter,
+                       public ::testing::WithParamInterface<SimFault> {};
+
+TEST_P(SimulatedFault, CountsWhatTheFaultImpliesStoresNothingOfItAndKeepsPolling) {
+  const SimFault& fault = GetParam();
+  Connect(fault.options);
+  ASSERT_TRUE(TickWatchingParameters([&] {
+    return dialog.m_link.m_successCount >= 5 && dialog.m_paramsValid == 1 && Idle();
+  })) << "successes "
+      << dialog.m_link.m_successCount << ", failures " << dialog.m_link.m_failureCount;
+
+  if (fault.noisy) {
+    EXPECT_GE(dialog.m_link.m_failureCount, fault.failures);
+  } else {
+    EXPECT_EQ(dialog.m_link.m_failureCount, fault.failures);
+    EXPECT_EQ(window.TimeOuts(), fault.timeOuts);
+  }
+  ExpectCountsBalance();
+  EXPECT_EQ(m_imageChanges, 0);
+  EXPECT_EQ(Text(1050), "100");  // PT as the meter holds it
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SimulatedFault, ::testing::ValuesIn(kSimFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The parameter block comes back two bytes short (a good CRC over fewer registers than asked):
+// the reply fails and the image keeps what the operator left in it.
+TEST_F(ConsoleWithSimulatedMeter, KeepsTheParameterImageWhenTheBlockComesBackShort) {
+  Connect({"--wrong-count", "@1,@7"});
+  // The first read of the block failed, so nothing can be written back yet.
+  ASSERT_TRUE(TickUntil([&] { return Handled() >= 1; }));
+  EXPECT_EQ(dialog.m_link.m_failureCount, 1);
+  EXPECT_EQ(dialog.m_paramsValid, 0);
+  EXPECT_EQ(Text(1050), "");
+
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_paramsValid == 1 && Idle(); }));
+  window.Focus(1050);  // entering a field stops polling
+  window.Type(1050, "200");
+  window.Focus(kTxLog);
+  ASSERT_EQ(dialog.m_regTable[146].value, 200);
+  window.Click(1068);
+
+  // Reply 7 is the next read of the block: short again, it fails and stores nothing.
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_failureCount == 2 && Idle(); }));
+  EXPECT_EQ(dialog.m_regTable[146].value, 200);
+  EXPECT_EQ(Text(1050), "200");
+  // The read after it is whole and brings the meter's value back.
+  ASSERT_TRUE(TickUntil([&] { return Text(1050) == "100"; }));
+  EXPECT_EQ(window.TimeOuts(), 0);
+  ExpectCountsBalance();
+}
+
+// A reply that comes after its time-out, while the line is idle, is one time-out and then one
+// more completion, counted and decoded.
+TEST_F(ConsoleWithSimulatedMeter, CountsALateReplyAsATimeOutAndDecodesItWhenItLands) {
+  // Well past the 2.5 s time-out, so a few late ticks on a busy machine do not matter.
+  Connect({"--delay", "@3:4000"});
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= 2 && Idle(); }));
+  StopPolling();
+  window.Focus(1050);
+  window.Type(1050, "999");
+  window.Focus(kTxLog);
+
+  window.Click(1099);  // "读参数": reply 3, held back by the meter
+  ASSERT_TRUE(TickUntil([&] { return window.TimeOuts() == 1 && Idle(); }));
+  EXPECT_EQ(window.timeoutBytes, std::vector<int32_t>{0});
+  EXPECT_EQ(dialog.m_link.m_failureCount, 1);
+  EXPECT_EQ(Text(1050), "999");
+
+  ASSERT_TRUE(TickUntil([&] { return window.frames == 3; }));
+  EXPECT_EQ(dialog.m_link.m_successCount, 3);
+  EXPECT_EQ(Text(1050), "100");
+  EXPECT_EQ(Text(1072), "通讯成功");
+
+  window.Click(1068);
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= 5 && Idle(); }));
+  EXPECT_EQ(dialog.m_link.m_failureCount, 1);
+  ExpectCountsBalance();
+}
+
+// The meter process dies: its pseudo-terminal hangs up under the console, whose polls then end
+// in time-outs. A meter started again places a new line behind COM1, which the console takes up
+// only when the operator leaves a settings list (that reopens the port).
+TEST_F(ConsoleWithSimulatedMeter, PollsOnWhenTheMeterDiesAndResumesWhenThePortIsReopened) {
+  Connect({});
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= 2; }));
+  const int successes = dialog.m_link.m_successCount;
+  ASSERT_EQ(sim.Stop(SIGKILL), -1);
+
+  ASSERT_TRUE(TickUntil([&] { return window.TimeOuts() >= 1; }));
+  ASSERT_TRUE(sim.Start({"--seed", "3"})) << sim.Output();
+  // Still on the dead line: the next poll times out as well.
+  ASSERT_TRUE(TickUntil([&] { return window.TimeOuts() >= 2 && Idle(); }));
+  EXPECT_EQ(dialog.m_link.m_successCount, successes);
+  EXPECT_EQ(dialog.m_link.m_failureCount, 2);
+  ExpectCountsBalance();
+
+  window.Focus(1002);
+  window.Focus(kTxLog);
+  ASSERT_EQ(dialog.m_link.m_isOpen, 1);
+  const int posted = window.Posted();
+  window.Click(1068);  // entering the list stopped polling
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= 3 && Idle(); }));
+  EXPECT_EQ(dialog.m_link.m_failureCount, 0);
+  EXPECT_EQ(Handled(), window.Posted() - posted);
+  EXPECT_EQ(Text(1072), "通讯成功");
+}
+
+// ---- This test playing a meter that answers wrongly ----
+
+constexpr uint16_t kGoodBase = 0x1000;    // register k of a good reply holds kGoodBase + k
+constexpr uint16_t kMarkedBase = 0xE000;  // and of the reply under test kMarkedBase + k
+
+Bytes RegisterReply(uint8_t address, uint16_t count, uint16_t base) {
+  Bytes reply = {address, 3, static_cast<uint8_t>(2 * count)};
+  for (uint16_t k = 0; k < count; ++k) {
+    const auto value = static_cast<uint16_t>(base + k);
+    reply.push_back(static_cast<uint8_t>(value >> 8));
+    reply.push_back(static_cast<uint8_t>(value & 0xFF));
+  }
+  return WithCrc(reply);
+}
+
+// What goes out for the second read of the parameter block, in each case.
+Bytes CutShort() {
+  Bytes bytes = RegisterReply(1, 44, kMarkedBase);
+  bytes.resize(40);  // and the rest never comes
+  return bytes;
+}
+Bytes LongerThanAsked() { return RegisterReply(1, 45, kMarkedBase); }
+Bytes IllegalAddressException() { return WithCrc({1, 0x83, 0x02}); }
+Bytes FromAnotherAddress() { return RegisterReply(7, 44, kMarkedBase); }
+Bytes FollowedByNoise() {
+  Bytes bytes = RegisterReply(1, 44, kMarkedBase);
+  bytes.insert(bytes.end(), {0x01, 0x03, 0xFF});  // the start of a frame that never ends
+  return bytes;
+}
+
+struct ScriptedFault {
+  const char* name;
+  Bytes (*reply)();
+  std::vector<int32_t> timeoutBytes;
+  int failures;
+  bool stored;  // whether the console takes the reply as the meter's answer
+};
+
+const ScriptedFault kScriptedFaults[] = {
+    {"ReplyCutShort", CutShort, {40}, 1, false},
+    {"ReplyLongerThanAsked", LongerThanAsked, {}, 1, false},
+    {"ExceptionReply", IllegalAddressException, {5}, 1, false},
+    {"ReplyFromAnotherAddress", FromAnotherAddress, {}, 0, true},
+    {"NoiseAfterAReply", FollowedByNoise, {}, 0, true},
+};
+
+class ScriptedFaultyMeter : public e2e::ConsoleOnLine,
+                            public ::testing::WithParamInterface<ScriptedFault> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.ok());
+    home.Link("COM1", pty.slavePath);
+    beforeTick = [this] { Serve(); };
+    StartConsole(home.root());
+  }
+
+  // Answers every whole request at once: good register replies, except the one under test.
+  void Serve() {
+    uint8_t chunk[256];
+    ssize_t n;
+    while ((n = ::read(pty.master, chunk, sizeof chunk)) > 0)
+      m_in.insert(m_in.end(), chunk, chunk + n);
+    while (m_in.size() >= 8) {
+      const Bytes request(m_in.begin(), m_in.begin() + 8);
+      m_in.erase(m_in.begin(), m_in.begin() + 8);
+      ASSERT_EQ(request[1], 3) << "only register reads expected";
+      const auto start = static_cast<uint16_t>(request[2] << 8 | request[3]);
+      const auto count = static_cast<uint16_t>(request[4] << 8 | request[5]);
+      if (start == 0x0300 && ++m_parameterReads == 2) {
+        pty.Send(GetParam().reply());
+      } else {
+        pty.Send(RegisterReply(1, count, kGoodBase));
+      }
+    }
+  }
+
+  PortsHome home;
+  RawPty pty;
+  Bytes m_in;
+  int m_parameterReads = 0;
+};
+
+TEST_P(ScriptedFaultyMeter, CountsTheReplyAsTheConsoleJudgesItAndStoresOnlyAFittingOne) {
+  const ScriptedFault& fault = GetParam();
+  // Six transactions: the parameter block, real-time, harmonics, the parameter block under test,
+  // then real-time and harmonics again.
+  ASSERT_TRUE(TickUntil([&] { return window.Posted() >= 6 && Idle(); }))
+      << "posted " << window.Posted();
+  EXPECT_EQ(window.Posted(), 6);
+  EXPECT_EQ(window.timeoutBytes, fault.timeoutBytes);
+  EXPECT_EQ(dialog.m_link.m_failureCount, fault.failures);
+  ExpectCountsBalance();
+  EXPECT_EQ(dialog.m_paramsValid, 1);
+  const uint16_t base = fault.stored ? kMarkedBase : kGoodBase;
+  for (int k = 0; k < kParameterCount; ++k) {
+    EXPECT_EQ(dialog.m_regTable[kParameterFirst + k].value, base + k) << "register " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ScriptedFaultyMeter, ::testing::ValuesIn(kScriptedFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
