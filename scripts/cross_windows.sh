@@ -10,7 +10,8 @@ trap 'rm -rf "$work"' EXIT
 
 flags=(-std=c++20 -Wall -Wextra -Werror -I"$root")
 objects=()
-for source in "$root"/link/*.cpp; do
+# The link, and the window's Win32 system-menu item (plain Win32, no Qt).
+for source in "$root"/link/*.cpp "$root"/window/qt/system_menu_win32.cpp; do
   [[ "$(basename "$source")" == serial_port_posix.cpp ]] && continue
   object="$work/$(basename "$source" .cpp).o"
   echo "compile ${source#"$root"/}"

@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "window/qt/console_style.h"
+#include "window/qt/system_menu.h"
 
 namespace {
 
@@ -460,6 +461,10 @@ void QtDialogWindow::RunModal() {
       break;
     }
   }
+  if (HasSystemMenu()) {
+    AppendSystemMenuItem(static_cast<uintptr_t>(winId()), LoadResourceString(IDS_ABOUTBOX),
+                         IDM_ABOUTBOX);
+  }
   QEventLoop loop;
   m_runLoop = &loop;
   show();
@@ -491,6 +496,17 @@ void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   QAction* about = menu.addAction(QString::fromUtf8(item));
   if (menu.exec(event->globalPos()) == about) OpenAbout();
+}
+
+bool QtDialogWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  uint32_t command = 0;
+  if (eventType == "windows_generic_MSG" && SystemCommandOf(message, command) &&
+      (command & 0xFFF0u) == IDM_ABOUTBOX) {
+    OpenAbout();
+    *result = 0;
+    return true;
+  }
+  return QWidget::nativeEvent(eventType, message, result);
 }
 
 // Enter stops continuous reading and never closes; Escape ends the run; F1 opens the About box.

@@ -52,6 +52,8 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // The About item of the system menu (Windows).
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
  private:
   struct Posted {
