@@ -37,7 +37,9 @@ bool StartsWithIgnoringCase(const std::string& entry, const std::string& prefix)
   return true;
 }
 
-bool IsList(ControlKind kind) { return kind == ControlKind::DropList || kind == ControlKind::DropDown; }
+bool IsList(ControlKind kind) {
+  return kind == ControlKind::DropList || kind == ControlKind::DropDown;
+}
 
 }  // namespace
 
