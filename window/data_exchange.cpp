@@ -61,15 +61,11 @@ void RefreshText(DialogWindow& window, int id, const std::string& member) {
     window.SetText(id, member);
     return;
   }
-  // An empty text names no entry: an editable list then shows nothing, so no remote-control
-  // channel or parameter is ever chosen for the operator, and a fixed list keeps its selection.
-  if (!member.empty()) {
-    const std::vector<std::string> entries = window.ListEntries(id);
-    for (size_t k = 0; k < entries.size(); ++k) {
-      if (StartsWithIgnoringCase(entries[k], member)) {
-        window.SelectListEntry(id, static_cast<int>(k));
-        return;
-      }
+  const std::vector<std::string> entries = window.ListEntries(id);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    if (StartsWithIgnoringCase(entries[k], member)) {
+      window.SelectListEntry(id, static_cast<int>(k));
+      return;
     }
   }
   if (kind == ControlKind::DropDown) window.SetText(id, member);

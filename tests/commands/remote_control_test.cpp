@@ -47,13 +47,6 @@ TEST_F(RemoteControlTest, ExecuteSwitchesAnOutputOnlyWhenStateAndConfirmationAgr
   }
 }
 
-TEST_F(RemoteControlTest, ExecuteBeforeAnyChoiceIsRefused) {
-  const size_t before = Sent();
-  window.Click(1142);
-  EXPECT_EQ(Sent(), before);
-  EXPECT_EQ(Shown(1072), "遥控参数设置不当");
-}
-
 TEST_F(RemoteControlTest, ReadButtonsAskForEightInputsOrEightCoils) {
   window.Click(1045);
   EXPECT_EQ(LastFrame(), (Bytes{0x01, 0x02, 0x00, 0x00, 0x00, 0x08, 0x79, 0xCC}));

@@ -24,16 +24,6 @@ TEST_F(ConsoleTest, StartUpLeavesTimerOneRunningAndTheCountersAtZero) {
   EXPECT_TRUE(window.MessageBoxes().empty());
 }
 
-// Nothing is chosen for the operator: before the parameter block has been read its lists are as
-// empty as its fields, and the remote-control lists stay empty until a choice is made.
-TEST_F(ConsoleTest, StartUpLeavesTheEditableListsEmpty) {
-  Start();
-  for (int id : {1049, 1058, 1063, 1066, 1143, 1144, 1145}) {
-    EXPECT_EQ(window.GetText(id), "") << id;
-    EXPECT_EQ(window.ListSelection(id), -1) << id;
-  }
-}
-
 TEST_F(ConsoleTest, TheCaptionIsTheModulePath) {
   window.m_moduleFileName = "/home/operator/工具/quorvel";
   Start();
