@@ -16,8 +16,12 @@ struct FieldBinding {
   int32_t MainDialog::*integer;
 };
 
-constexpr FieldBinding Text(int id, std::string MainDialog::*member) { return {id, member, nullptr}; }
-constexpr FieldBinding Integer(int id, int32_t MainDialog::*member) { return {id, nullptr, member}; }
+constexpr FieldBinding Text(int id, std::string MainDialog::*member) {
+  return {id, member, nullptr};
+}
+constexpr FieldBinding Integer(int id, int32_t MainDialog::*member) {
+  return {id, nullptr, member};
+}
 
 // Bound in the order of the template, so a capture stopped by the slave-address field (1028)
 // leaves every field after it, the event fields included, as it was.
@@ -178,14 +182,14 @@ const MessageRow kMessageTable[] = {
       1075, 1086, 1087, 1089, 1090, 1091, 1094, 1095, 1115, 1116, 1131, 1132, 1133, 1159,
       1002, 1003, 1004, 1005, 1008, 1049, 1058, 1063, 1066, 1143, 1144, 1145},
      [](MainDialog& d, int) { d.OnFieldFocus(); }},
-    {Notification::KillFocus, {1002, 1003, 1004, 1005, 1006, 1008},
+    {Notification::KillFocus,
+     {1002, 1003, 1004, 1005, 1006, 1008},
      [](MainDialog& d, int) { d.OnCommSettingChanged(); }},
     {Notification::KillFocus, {1028}, [](MainDialog& d, int) { d.OnAddressChanged(); }},
     {Notification::Clicked, {1099}, [](MainDialog& d, int) { d.OnReadParameters(); }},
     {Notification::Clicked, {1088}, [](MainDialog& d, int) { d.OnWriteParameters(); }},
     {Notification::KillFocus,
-     {1049, 1050, 1055, 1056, 1057, 1058, 1059, 1060, 1061, 1062, 1063, 1064, 1065, 1066,
-      1067},
+     {1049, 1050, 1055, 1056, 1057, 1058, 1059, 1060, 1061, 1062, 1063, 1064, 1065, 1066, 1067},
      [](MainDialog& d, int id) { d.OnParameterEdited(id); }},
     {Notification::Clicked, {1045}, [](MainDialog& d, int) { d.OnReadYx(); }},
     {Notification::Clicked, {1047}, [](MainDialog& d, int) { d.OnReadYk(); }},
@@ -194,7 +198,8 @@ const MessageRow kMessageTable[] = {
     {Notification::Clicked, {1077}, [](MainDialog& d, int) { d.OnWriteRegister(); }},
     {Notification::Clicked, {1097}, [](MainDialog& d, int) { d.OnNextRegister(); }},
     {Notification::Clicked, {1098}, [](MainDialog& d, int) { d.OnPreviousRegister(); }},
-    {Notification::KillFocus, {1074, 1075},
+    {Notification::KillFocus,
+     {1074, 1075},
      [](MainDialog& d, int id) { d.OnRegisterValueEdited(id); }},
     {Notification::Clicked, {1127}, [](MainDialog& d, int) { d.OnCurrentEvent(); }},
     {Notification::Clicked, {1000}, [](MainDialog& d, int) { d.OnPreviousEvent(); }},
@@ -209,9 +214,7 @@ const MessageRow kMessageTable[] = {
 
 }  // namespace
 
-MainDialog::MainDialog(DialogWindow& window) : m_window(window) {
-  m_link.m_notifyWnd = &window;
-}
+MainDialog::MainDialog(DialogWindow& window) : m_window(window) { m_link.m_notifyWnd = &window; }
 
 MainDialog::~MainDialog() = default;
 

@@ -39,9 +39,9 @@ class MainDialog : public DialogHandler {
   // Data exchange between the fields and their members (main_dialog.cpp).
   // Window to members; false when an integer field stopped the capture.
   bool CaptureFields();
-  void PushFields();  // members to window
-  std::string* TextMember(int controlId);      // nullptr when the control binds no text
-  int32_t* IntegerMember(int controlId);       // nullptr when the control binds no integer
+  void PushFields();                       // members to window
+  std::string* TextMember(int controlId);  // nullptr when the control binds no text
+  int32_t* IntegerMember(int controlId);   // nullptr when the control binds no integer
 
   // Settings panel (settings_panel.cpp).
   void CaptureControls();
@@ -167,9 +167,9 @@ class MainDialog : public DialogHandler {
   std::string m_regReal;    // 1075
 
   // Parameters: wiring, PT, CT and the protection grid (enable, delay, hold time, setpoint).
-  std::string m_wiringText;  // 1049
-  std::string m_ptRatio;     // 1050
-  std::string m_ctRatio;     // 1055
+  std::string m_wiringText;                                       // 1049
+  std::string m_ptRatio;                                          // 1050
+  std::string m_ctRatio;                                          // 1055
   std::string m_yk1Enable, m_yk1Delay, m_yk1Hold, m_yk1Setpoint;  // 1058 1057 1056 1059
   std::string m_yk2Enable, m_yk2Delay, m_yk2Hold, m_yk2Setpoint;  // 1063 1062 1061 1060
   std::string m_yk3Enable, m_yk3Delay, m_yk3Hold, m_yk3Setpoint;  // 1066 1065 1064 1067
@@ -186,15 +186,15 @@ class MainDialog : public DialogHandler {
   std::string m_meterTime;  // 1129
 
   // Event browser.
-  std::string m_eventDate;  // 1079
-  std::string m_eventTime;  // 1080
-  int32_t m_eventSeq = 0;   // 1081
-  std::string m_eventName;  // 1082
+  std::string m_eventDate;                      // 1079
+  std::string m_eventTime;                      // 1080
+  int32_t m_eventSeq = 0;                       // 1081
+  std::string m_eventName;                      // 1082
   std::string m_eventU1, m_eventU2, m_eventU3;  // 1083 1084 1085
   std::string m_eventI1, m_eventI2, m_eventI3;  // 1113 1114 1122
-  std::string m_eventYx;    // 1123
-  std::string m_eventYk;    // 1124
-  int32_t m_eventOffset = 0;  // 1125
+  std::string m_eventYx;                        // 1123
+  std::string m_eventYk;                        // 1124
+  int32_t m_eventOffset = 0;                    // 1125
 
   // The meter's own serial settings.
   std::string m_slaveSettings;  // 1159

@@ -128,7 +128,8 @@ void RefreshMeterSettingsAndClock(MainDialog& dialog) {
                            Printf("%s ", StopBitNames[Value(dialog, kRegStopBits) % 2]);
   const uint16_t monthDay = Value(dialog, kRegMonthDay);
   const uint16_t hourMinute = Value(dialog, kRegHourMinute);
-  dialog.m_meterDate = Printf("%04d.%d.%d", Value(dialog, kRegYear), monthDay / 256, monthDay % 256);
+  dialog.m_meterDate =
+      Printf("%04d.%d.%d", Value(dialog, kRegYear), monthDay / 256, monthDay % 256);
   dialog.m_meterTime =
       Printf("%d:%02d:%02d", hourMinute / 256, hourMinute % 256, Value(dialog, kRegSecond) / 256);
 }

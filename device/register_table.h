@@ -15,9 +15,9 @@ struct RegisterDescriptor {
 
 constexpr int kRegisterCount = 183;
 // First indexes of the three blocks.
-constexpr int kRealtimeFirst = 0;    // 0x0000..0x0088, 69 registers
-constexpr int kHarmonicFirst = 69;   // 0x008A..0x0114, 70 registers
-constexpr int kParameterFirst = 139; // 0x0300..0x0356, 44 registers
+constexpr int kRealtimeFirst = 0;     // 0x0000..0x0088, 69 registers
+constexpr int kHarmonicFirst = 69;    // 0x008A..0x0114, 70 registers
+constexpr int kParameterFirst = 139;  // 0x0300..0x0356, 44 registers
 constexpr int kRealtimeCount = 69;
 constexpr int kHarmonicCount = 70;
 constexpr int kParameterCount = 44;

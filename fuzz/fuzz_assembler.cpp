@@ -87,17 +87,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 5: {  // a request goes out
         const uint16_t arg = static_cast<uint16_t>(op << 4 | (i < size ? data[i] : 0));
         switch ((op / 8) % 7) {
-          case 0: link.ReadHolding(arg, static_cast<uint16_t>(arg & 0x7F)); break;
-          case 1: link.ReadCoils(0, 8); break;
-          case 2: link.WriteRegister(arg, arg); break;
-          case 3: link.ReadEvent(arg & 0x3F); break;
-          case 4: link.ClearEvents(); break;
+          case 0:
+            link.ReadHolding(arg, static_cast<uint16_t>(arg & 0x7F));
+            break;
+          case 1:
+            link.ReadCoils(0, 8);
+            break;
+          case 2:
+            link.WriteRegister(arg, arg);
+            break;
+          case 3:
+            link.ReadEvent(arg & 0x3F);
+            break;
+          case 4:
+            link.ClearEvents();
+            break;
           case 5: {
             const uint16_t values[4] = {arg, arg, arg, arg};
             link.WriteClock(values);
             break;
           }
-          default: link.WriteCoil(arg, arg); break;
+          default:
+            link.WriteCoil(arg, arg);
+            break;
         }
         ticksWithoutEnd = 0;
         break;

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dialog.m_regIndex = static_cast<int8_t>(data[4]) < 0 ? -1 : data[4] % kRegisterCount;
   dialog.m_link.m_protocol = data[5] % 4 == 3 ? 7 : data[5] % 4 == 2 ? kProtocolAscii : 0;
   dialog.m_paramsValid = data[6] & 1;
-  for (int k = 0; k < kRegisterCount; ++k) dialog.m_regTable[k].value = static_cast<uint16_t>(k * 7 + data[7]);
+  for (int k = 0; k < kRegisterCount; ++k)
+    dialog.m_regTable[k].value = static_cast<uint16_t>(k * 7 + data[7]);
 
   // The frame as the assembler leaves it: at most one complete reply, closed with a good CRC.
   const size_t n = std::min<size_t>(size - kHeader, kMaxReplyLen);
@@ -53,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(std::memcmp(before, dialog.m_regTable, sizeof before) == 0);
     Check(dialog.m_paramsValid == paramsBefore);
   }
-  for (int k = 0; k < kRegisterCount; ++k) Check(dialog.m_regTable[k].address == RegisterTable[k].address);
+  for (int k = 0; k < kRegisterCount; ++k)
+    Check(dialog.m_regTable[k].address == RegisterTable[k].address);
   return 0;
 }

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   window.Type(1073, text);  // the register number, read by the register commands
   window.Type(1028, text);  // the slave address, an integer field
   window.Type(1003, text);
-  window.Focus(1076);       // leaving the field runs its editor
+  window.Focus(1076);  // leaving the field runs its editor
   dialog.OnReadRegister();
   dialog.OnWriteRegister();
   dialog.OnExecuteYk();

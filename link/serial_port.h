@@ -40,7 +40,7 @@ class SerialPort {
   void Open();
   // Applies speed, data bits, parity and stop bits; flow control stays as the driver has it.
   void Configure();
-  void Close();  // flushes both queues and closes; nothing when closed
+  void Close();         // flushes both queues and closes; nothing when closed
   bool BytesWaiting();  // true when at least one received byte is waiting
   uint8_t ReadByte();   // one byte that BytesWaiting said is there
   int32_t Write(const uint8_t* buffer, uint16_t length);  // 0 when closed; nobody looks at it

@@ -49,13 +49,13 @@ enum ControlStyle : uint32_t {
 };
 
 struct ControlTemplate {
-  int id;                             // IDC_STATIC for labels and frames
+  int id;  // IDC_STATIC for labels and frames
   ControlKind kind;
-  const char* text;                   // label or caption; initial text
-  int x, y, cx, cy;                   // dialog units
-  uint32_t style;                     // ControlStyle bits
+  const char* text;                      // label or caption; initial text
+  int x, y, cx, cy;                      // dialog units
+  uint32_t style;                        // ControlStyle bits
   std::span<const char* const> entries;  // initial entries of a drop-down list
-  const char* accessibleName;         // what a screen reader says when text does not name it
+  const char* accessibleName;            // what a screen reader says when text does not name it
 };
 
 struct DialogTemplate {
