@@ -30,15 +30,7 @@ TEST_F(ClockSettingsTest, SyncClockWithoutAnInjectedClockSendsAPlausibleDate) {
   EXPECT_EQ(Value(68) & 0xFF, 0);
 }
 
-struct PeriodCase {
-  int field;
-  const char* typed;
-  int index;
-  std::optional<uint16_t> stored;  // nullopt: the register keeps its value
-  const char* shown;               // nullptr: not checked
-};
-
-const PeriodCase kPeriodCases[] = {
+const EditorCase kPeriodCases[] = {
     {1087, "8:30", 158, 510, " 8:30"},
     {1086, "8", 159, 480, " 8:00"},
     {1090, "23:59", 160, 1439, "23:59"},
@@ -54,15 +46,7 @@ const PeriodCase kPeriodCases[] = {
 };
 
 TEST_F(ClockSettingsTest, PeriodEditorsStoreMinutesAndShowHoursAndMinutes) {
-  for (const PeriodCase& c : kPeriodCases) {
-    SCOPED_TRACE(std::to_string(c.field) + " <- \"" + c.typed + "\"");
-    const uint16_t before = Value(c.index);
-    Edit(c.field, c.typed);
-    EXPECT_EQ(Value(c.index), c.stored.value_or(before));
-    if (c.shown != nullptr) {
-      EXPECT_EQ(Shown(c.field), c.shown);
-    }
-  }
+  ExpectEdits(kPeriodCases);
 }
 
 TEST_F(ClockSettingsTest, EveryDisplayedPeriodParsesBackToItsValue) {

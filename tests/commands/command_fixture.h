@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,15 @@
 #include "window/headless_window.h"
 
 using Bytes = std::vector<uint8_t>;
+
+// One text typed into a field whose editor stores a register.
+struct EditorCase {
+  int field;
+  const char* typed;
+  int index;
+  std::optional<uint16_t> stored;  // nullopt: the register keeps its value
+  const char* shown;               // nullptr: not checked
+};
 
 // A frame body closed with its CRC, as the meter sends it.
 inline Bytes Closed(Bytes body) {
@@ -81,6 +92,17 @@ class CommandTest : public ::testing::Test {
     window.Focus(field);
     window.Type(field, text);
     window.Focus(kRestingFocus);
+  }
+
+  // Each case typed in turn: the register holds what it stored and the field shows it.
+  void ExpectEdits(std::span<const EditorCase> cases) {
+    for (const EditorCase& c : cases) {
+      SCOPED_TRACE(std::to_string(c.field) + " <- \"" + c.typed + "\"");
+      const uint16_t before = Value(c.index);
+      Edit(c.field, c.typed);
+      EXPECT_EQ(Value(c.index), c.stored.value_or(before));
+      if (c.shown != nullptr) EXPECT_EQ(Shown(c.field), c.shown);
+    }
   }
 
   size_t Sent() const { return wire->written.size(); }

@@ -6,14 +6,6 @@ namespace {
 
 using ParametersTest = CommandTest;
 
-struct EditorCase {
-  int field;
-  const char* typed;
-  int index;
-  std::optional<uint16_t> stored;  // nullopt: the register keeps its value
-  const char* shown;               // nullptr: the field shows the kept value, not checked here
-};
-
 const EditorCase kEditorCases[] = {
     {1060, "0.3", 174, 2, "0.20"},  // 0.3 / 0.1 is 2.9999999999999996
     {1059, "1.2345", 170, 1234, "1.234"},
@@ -37,15 +29,7 @@ const EditorCase kEditorCases[] = {
 };
 
 TEST_F(ParametersTest, EachEditorStoresItsConversionAndShowsTheStoredValue) {
-  for (const EditorCase& c : kEditorCases) {
-    SCOPED_TRACE(std::to_string(c.field) + " <- \"" + c.typed + "\"");
-    const uint16_t before = Value(c.index);
-    Edit(c.field, c.typed);
-    EXPECT_EQ(Value(c.index), c.stored.value_or(before));
-    if (c.shown != nullptr) {
-      EXPECT_EQ(Shown(c.field), c.shown);
-    }
-  }
+  ExpectEdits(kEditorCases);
 }
 
 struct RatioCase {
