@@ -5,13 +5,6 @@
 
 namespace {
 
-constexpr uint8_t kReadCoils = 1;
-constexpr uint8_t kReadInputs = 2;
-constexpr uint8_t kReadHolding = 3;
-constexpr uint8_t kReadInput = 4;
-constexpr uint8_t kWriteRegister = 6;
-constexpr uint8_t kReadEvent = 8;
-
 constexpr int kDataOffset = 3;  // first data byte of a byte-counted reply
 constexpr int kEventRecordLen = 24;
 constexpr uint16_t kParameterStart = 0x0300;
@@ -240,13 +233,13 @@ std::string Bits(uint8_t byte, int high, int low) {
 bool MainDialog::ReplyFitsRequest() const {
   const uint8_t* frame = m_link.m_rxBuf;
   switch (frame[1]) {
-    case kReadHolding:
-    case kReadInput:
+    case kFnReadHolding:
+    case kFnReadInput:
       return frame[2] == 2 * m_link.m_lastCount;
-    case kReadEvent:
+    case kFnReadEvent:
       return frame[2] >= kEventRecordLen;
-    case kReadCoils:
-    case kReadInputs:
+    case kFnReadCoils:
+    case kFnReadInputs:
       return frame[2] != 0;
     default:
       return true;
@@ -264,29 +257,30 @@ void MainDialog::DecodeReply() {
 
   const uint8_t* frame = m_link.m_rxBuf;
   switch (frame[1]) {
-    case kReadCoils:
+    case kFnReadCoils:
       m_ykBits = YkBitsText(frame[kDataOffset]);
       break;
-    case kReadInputs:
+    case kFnReadInputs:
       m_yxBits = YxBitsText(frame[kDataOffset]);
       break;
-    case kReadHolding:
-    case kReadInput:
+    case kFnReadHolding:
+    case kFnReadInput:
       DecodeRegisters(*this, frame);
       break;
-    case kWriteRegister:
+    case kFnWriteRegister:
       if (m_regIndex >= 0 && m_regIndex < kRegisterCount) {
         m_regTable[m_regIndex].value = static_cast<uint16_t>(frame[4] << 8 | frame[5]);
       }
       break;
-    case kReadEvent:
+    case kFnReadEvent:
       DecodeEvent(*this, frame + kDataOffset);
       break;
     default:
       break;
   }
   const uint8_t code = frame[1];
-  if ((code >= kReadCoils && code <= kReadInput) || code == kWriteRegister || code == kReadEvent) {
+  if ((code >= kFnReadCoils && code <= kFnReadInput) || code == kFnWriteRegister ||
+      code == kFnReadEvent) {
     // A request issued after this completion was posted is no longer outstanding.
     m_link.m_ticks = 0;
   }

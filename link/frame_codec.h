@@ -10,6 +10,17 @@
 constexpr int32_t kProtocolRtu = 0;
 constexpr int32_t kProtocolAscii = 1;
 
+// The function codes the console sends and the meter answers.
+constexpr uint8_t kFnReadCoils = 1;
+constexpr uint8_t kFnReadInputs = 2;
+constexpr uint8_t kFnReadHolding = 3;
+constexpr uint8_t kFnReadInput = 4;
+constexpr uint8_t kFnWriteCoil = 5;
+constexpr uint8_t kFnWriteRegister = 6;
+constexpr uint8_t kFnReadEvent = 8;
+constexpr uint8_t kFnClearEvents = 9;
+constexpr uint8_t kFnWriteMultiple = 16;
+
 // The longest reply the receiver assembles (5 + a byte count of 255) and the buffer size.
 constexpr int kMaxReplyLen = 260;
 constexpr int kFrameBufferSize = 2048;

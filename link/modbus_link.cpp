@@ -5,15 +5,6 @@ namespace {
 constexpr int32_t kDefaultTimeoutTicks = 50;
 constexpr int32_t kDefaultTimerPeriodMs = 50;
 
-constexpr uint8_t kReadCoils = 1;
-constexpr uint8_t kReadInputs = 2;
-constexpr uint8_t kReadHolding = 3;
-constexpr uint8_t kWriteCoil = 5;
-constexpr uint8_t kWriteRegister = 6;
-constexpr uint8_t kReadEvent = 8;
-constexpr uint8_t kClearEvents = 9;
-constexpr uint8_t kWriteMultiple = 16;
-
 constexpr uint16_t kClockStart = 0x0082;
 constexpr uint16_t kClockRegisters = 4;
 constexpr uint16_t kParameterStart = 0x0300;
@@ -76,7 +67,7 @@ uint16_t ModbusLink::BuildHeader(uint8_t function, uint16_t word1, uint16_t word
 
 uint16_t ModbusLink::BuildWriteMultiple(uint16_t start, const uint16_t* values, uint16_t count) {
   m_txBuf[0] = static_cast<uint8_t>(m_slaveAddress & 0xFF);
-  m_txBuf[1] = kWriteMultiple;
+  m_txBuf[1] = kFnWriteMultiple;
   PutWord(m_txBuf + 2, start);
   PutWord(m_txBuf + 4, count);
   m_txBuf[6] = static_cast<uint8_t>(count * 2);
@@ -90,14 +81,14 @@ uint16_t ModbusLink::BuildWriteMultiple(uint16_t start, const uint16_t* values, 
 void ModbusLink::ReadCoils(uint16_t start, uint16_t count) {
   Send([&] {
     m_lastCount = count;
-    return BuildHeader(kReadCoils, start, count);
+    return BuildHeader(kFnReadCoils, start, count);
   });
 }
 
 void ModbusLink::ReadInputs(uint16_t start, uint16_t count) {
   Send([&] {
     m_lastCount = count;
-    return BuildHeader(kReadInputs, start, count);
+    return BuildHeader(kFnReadInputs, start, count);
   });
 }
 
@@ -105,30 +96,30 @@ void ModbusLink::ReadHolding(uint16_t start, uint16_t count) {
   Send([&] {
     m_readStart = start;
     m_lastCount = count;
-    return BuildHeader(kReadHolding, start, count);
+    return BuildHeader(kFnReadHolding, start, count);
   });
 }
 
 void ModbusLink::WriteCoil(uint16_t coil, uint16_t state) {
   Send([&] {
     const uint16_t on = (state & 0xFF) != 0 ? 0xFF00 : 0x0000;
-    return BuildHeader(kWriteCoil, coil & 0xFF, on);
+    return BuildHeader(kFnWriteCoil, coil & 0xFF, on);
   });
 }
 
 void ModbusLink::WriteRegister(uint16_t address, uint16_t value) {
   Send([&] {
     m_lastCount = 1;
-    return BuildHeader(kWriteRegister, address, value);
+    return BuildHeader(kFnWriteRegister, address, value);
   });
 }
 
 void ModbusLink::ReadEvent(uint16_t index) {
-  Send([&] { return BuildHeader(kReadEvent, 0, index); });
+  Send([&] { return BuildHeader(kFnReadEvent, 0, index); });
 }
 
 void ModbusLink::ClearEvents() {
-  Send([&] { return BuildHeader(kClearEvents, 0, 0); });
+  Send([&] { return BuildHeader(kFnClearEvents, 0, 0); });
 }
 
 void ModbusLink::WriteClock(const uint16_t values[4]) {
@@ -144,7 +135,7 @@ void ModbusLink::DumpTx(std::string& text) const {
     const uint8_t code = m_txBuf[1];
     if ((code >= 1 && code <= 6) || code == 8 || code == 9) {
       AppendHex(text, m_txBuf, 8);
-    } else if (code == kWriteMultiple) {
+    } else if (code == kFnWriteMultiple) {
       AppendHex(text, m_txBuf, m_txBuf[6] + 9);
     } else {
       text += "未知功能码";

@@ -50,20 +50,20 @@ std::vector<uint8_t> ModbusSlave::Answer(const uint8_t* frame, size_t length) {
   if (frame[0] == 0 || frame[0] != m_meter.Line().address) return {};
   m_address = frame[0];
   switch (frame[1]) {
-    case 1:
-    case 2:
+    case kFnReadCoils:
+    case kFnReadInputs:
       return ReadBits(frame, length);
-    case 3:
+    case kFnReadHolding:
       return ReadRegisters(frame, length);
-    case 5:
+    case kFnWriteCoil:
       return WriteCoil(frame, length);
-    case 6:
+    case kFnWriteRegister:
       return WriteRegister(frame, length);
-    case 8:
+    case kFnReadEvent:
       return ReadEvent(frame, length);
-    case 9:
+    case kFnClearEvents:
       return ClearEvents(frame, length);
-    case 16:
+    case kFnWriteMultiple:
       return WriteRegisters(frame, length);
     default:
       return Exception(frame[1], kIllegalFunction);
