@@ -1,7 +1,7 @@
-#include <cstdio>
 #include <optional>
 
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 #include "device/text_number.h"
 
 namespace {
@@ -45,9 +45,7 @@ Lookup SelectTypedRegister(MainDialog& dialog) {
   if (!number) return Lookup::NoNumber;
   dialog.m_regIndex = dialog.FindEntry(static_cast<uint16_t>(*number & 0xFFFF));
   if (dialog.m_regIndex >= 0) return Lookup::Found;
-  char text[64];
-  std::snprintf(text, sizeof text, "未定义寄存器 %04X", static_cast<unsigned>(*number));
-  dialog.m_status = text;
+  dialog.m_status = Printf("未定义寄存器 %04X", static_cast<unsigned>(*number));
   return Lookup::Undefined;
 }
 

@@ -1,9 +1,9 @@
 // The transaction controller: the tick that pumps the link and paces the polling rotation, the
 // completion handler, the frame logs and counters, and the enable states of the commands.
-#include <cstdio>
 #include <string>
 
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 
 namespace {
 
@@ -35,12 +35,6 @@ constexpr int kAutoPollButton = 1068;
 // The counters are shown with %d and wrap as two's complement, through unsigned arithmetic.
 void Increment(int32_t& counter) {
   counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
-}
-
-std::string Numbered(const char* format, int32_t number) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, number);
-  return text;
 }
 
 }  // namespace
@@ -75,7 +69,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
     m_status = kFailureText;
     Increment(m_link.m_failureCount);
     Increment(m_rxCount);
-    m_rxLog = Numbered("第 %d 次接收失败", m_rxCount);
+    m_rxLog = Printf("第 %d 次接收失败", m_rxCount);
   }
   RefreshDisplay();
   UpdateControlStates();
@@ -91,7 +85,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 
 void MainDialog::LogTxFrame() {
   Increment(m_txCount);
-  m_txLog = Numbered("第 %d 次发送信息帖(Hex) : ", m_txCount);
+  m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);
   RefreshDisplay();
 }

@@ -1,16 +1,9 @@
-#include <cstdio>
 #include <string>
 
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 
 namespace {
-
-template <typename... Args>
-std::string Printf(const char* format, Args... args) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
 
 // One row of the protection grid: its first register (setpoint, delay, hold, enable follow)
 // and its fields; row 1 shows its setpoint with two decimals, the others with three.

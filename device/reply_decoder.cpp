@@ -1,7 +1,7 @@
-#include <cstdio>
 #include <string>
 
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 
 namespace {
 
@@ -10,13 +10,6 @@ constexpr int kEventRecordLen = 24;
 constexpr uint16_t kParameterStart = 0x0300;
 // A block read starting here or above, below the parameter block, is the harmonic block's.
 constexpr uint16_t kHarmonicStart = 69;
-
-template <typename... Args>
-std::string Printf(const char* format, Args... args) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
 
 // A register read as the real-time panel shows it.
 enum class Read { U16, S16 };
