@@ -84,6 +84,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 }
 
 void MainDialog::LogTxFrame() {
+  m_requestStale = false;  // the request just made went out with the settings now in force
   Increment(m_txCount);
   m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);

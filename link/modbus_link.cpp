@@ -42,6 +42,9 @@ void ModbusLink::SetDefaults() {
 
 template <typename Build>
 void ModbusLink::Send(Build build) {
+  // Address 0 is the broadcast that every meter on the bus obeys and none answers: the console
+  // never sends it, whatever the address field held.
+  if ((m_slaveAddress & 0xFF) == 0) return;
   if (m_protocol == kProtocolRtu) {
     if (!m_isOpen) return;
     const uint16_t length = build();

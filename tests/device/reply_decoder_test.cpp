@@ -136,9 +136,11 @@ TEST_F(DecodeReplyTest, BrowsedRegisterFollowsOnlyTheBlockThatHoldsIt) {
   }
 }
 
-TEST_F(DecodeReplyTest, SingleRegisterReplyAndWriteEchoSetOnlyTheBrowsedRegister) {
+// A single read lands in the register it asked for and an echo in the register it names, even
+// when the browser has moved on meanwhile (its number field selects without reading).
+TEST_F(DecodeReplyTest, SingleRegisterReplyAndWriteEchoSetTheRegisterTheyName) {
   dialog.m_regIndex = 20;
-  DecodeBlock(0, {0xBEEF}, 1);  // a single read, whatever its start says
+  DecodeBlock(0x0028, {0xBEEF}, 1);
   EXPECT_EQ(dialog.m_regTable[20].value, 0xBEEF);
   EXPECT_EQ(dialog.m_pan, "");
   PutEcho(6, 0x0028, 0x1234);
@@ -148,10 +150,16 @@ TEST_F(DecodeReplyTest, SingleRegisterReplyAndWriteEchoSetOnlyTheBrowsedRegister
   dialog.LoadRegisterTable();
   dialog.m_regIndex = -1;
   DecodeBlock(0x0300, {0xBEEF}, 1);
-  PutEcho(6, 0x0300, 0x1234);
+  EXPECT_EQ(dialog.m_regTable[139].value, 0xBEEF);
+  PutEcho(6, 0x0302, 0x1234);
   dialog.DecodeReply();
-  for (int i = 0; i < kRegisterCount; ++i) EXPECT_EQ(dialog.m_regTable[i].value, 0) << i;
-  EXPECT_EQ(dialog.m_rxCount, 4);  // logged all the same
+  EXPECT_EQ(dialog.m_regTable[140].value, 0x1234);
+  PutEcho(6, 0x0301, 0x5678);  // names no register: nothing changes
+  dialog.DecodeReply();
+  for (int i = 0; i < kRegisterCount; ++i) {
+    EXPECT_EQ(dialog.m_regTable[i].value, i == 139 ? 0xBEEF : i == 140 ? 0x1234 : 0) << i;
+  }
+  EXPECT_EQ(dialog.m_rxCount, 5);  // logged all the same
 }
 
 TEST_F(DecodeReplyTest, BitRepliesShowTheirBitPatterns) {
