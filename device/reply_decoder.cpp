@@ -273,12 +273,6 @@ void MainDialog::DecodeReply() {
     default:
       break;
   }
-  const uint8_t code = frame[1];
-  if ((code >= kFnReadCoils && code <= kFnReadInput) || code == kFnWriteRegister ||
-      code == kFnReadEvent) {
-    // A request issued after this completion was posted is no longer outstanding.
-    m_link.m_ticks = 0;
-  }
   RefreshDisplay();
 }
 

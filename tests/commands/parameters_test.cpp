@@ -233,13 +233,13 @@ TEST_F(ParametersTest, AChangeOfMeterInvalidatesTheBlockUntilItIsReadAgain) {
     window.Focus(kRestingFocus);
     EXPECT_EQ(dialog.m_paramsValid, 0);
     EXPECT_EQ(Shown(1050), "");
-    Answer(HoldingReply(StartBlock()));  // the old request's reply
+    Answer(HoldingReply(StartBlock(), LastFrame()[0]));  // the old request's reply
     EXPECT_EQ(dialog.m_paramsValid, 0);
     EXPECT_FALSE(window.IsControlEnabled(1088));
     EXPECT_FALSE(window.IsControlEnabled(1130));
 
     window.Click(1099);
-    Answer(HoldingReply(StartBlock()));
+    Answer(HoldingReply(StartBlock(), LastFrame()[0]));
     EXPECT_EQ(dialog.m_paramsValid, 1);
     EXPECT_TRUE(window.IsControlEnabled(1088));
   }

@@ -212,14 +212,14 @@ TEST_F(DecodeReplyTest, EventNamesFollowClassAndChannel) {
   }
 }
 
-TEST_F(DecodeReplyTest, ReceiveLogHeadsTheDumpAndOnlyKnownCodesEndTheTransaction) {
+// The receiver ended the transaction before it posted the completion; a request made since is
+// outstanding in its own right, and decoding leaves it so.
+TEST_F(DecodeReplyTest, ReceiveLogHeadsTheDumpAndTheTransactionStateIsLeftAlone) {
   DecodeBlock(0, {0xBEEF}, 1);
   EXPECT_EQ(dialog.m_rxLog.rfind("第 1 次接收信息帖(Hex) : 01 03 02 BE EF ", 0), 0u);
   EXPECT_EQ(window.GetText(1011), dialog.m_rxLog);
 
-  const std::pair<uint8_t, int32_t> codes[] = {{1, 0}, {2, 0}, {4, 0},  {6, 0},
-                                               {8, 0}, {5, 7}, {16, 7}, {97, 7}};
-  for (const auto& [code, ticks] : codes) {
+  for (const uint8_t code : {1, 2, 4, 6, 8, 5, 16, 97}) {
     if (code == 5 || code == 6 || code == 16) {
       PutEcho(code, 0, 0);
     } else {
@@ -227,7 +227,7 @@ TEST_F(DecodeReplyTest, ReceiveLogHeadsTheDumpAndOnlyKnownCodesEndTheTransaction
     }
     dialog.m_link.m_ticks = 7;
     dialog.DecodeReply();
-    EXPECT_EQ(dialog.m_link.m_ticks, ticks) << int(code);
+    EXPECT_EQ(dialog.m_link.m_ticks, 7) << int(code);
   }
   EXPECT_EQ(dialog.m_rxLog, "第 9 次接收信息帖(Hex) : 未知功能码");
 }
