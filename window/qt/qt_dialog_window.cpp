@@ -38,13 +38,15 @@ QString Trimmed(const char* text) {
   return QString::fromUtf8(text != nullptr ? text : "").trimmed();
 }
 
-// What a screen reader says for the control at index k: the template's own accessible name when
-// it gives one; else the control's own text (buttons, labels, frames); else, for a field or a
-// list, which shows no label of its own, the nearest label before it in the template.
+// The name a screen reader says for the control at index k, when the control does not say it
+// itself: the template's own accessible name when it gives one; for a field or a list, which
+// shows no label of its own, the nearest label before it in the template. Empty for a button,
+// label or frame named by its own caption: Qt reads that caption as the name, so the name stays
+// what is shown when the caption changes at run time (the continuous-reading button).
 QString AccessibleNameAt(const DialogTemplate& dialog, size_t k) {
   const ControlTemplate& c = dialog.controls[k];
   if (c.accessibleName != nullptr && *c.accessibleName != '\0') return Trimmed(c.accessibleName);
-  if (!IsField(c.kind)) return Trimmed(c.text);
+  if (!IsField(c.kind)) return {};
   for (size_t j = k; j-- > 0;) {
     const ControlTemplate& before = dialog.controls[j];
     if (before.kind == ControlKind::Label && !Trimmed(before.text).isEmpty()) {
