@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,12 +20,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
 
 #include "window/qt/console_style.h"
 #include "window/qt/system_menu.h"
+#include "window/qt/text_room.h"
 
 namespace {
 
@@ -530,6 +533,20 @@ bool QtDialogWindow::HandleKey(QKeyEvent* key) {
   }
 }
 
+// A one-line field or list too narrow for the text it shows shows the whole text when the pointer
+// rests on it. Any other control, or a field that shows its text whole, has no tip.
+bool QtDialogWindow::ShowWholeText(int id, QHelpEvent* help) {
+  const Entry& e = At(id);
+  const bool oneLine = IsList(e.kind) || qobject_cast<QLineEdit*>(e.widget) != nullptr;
+  const QString text = oneLine ? QString::fromStdString(GetText(id)) : QString();
+  if (text.isEmpty() || ShowsWhole(e.widget, text)) {
+    QToolTip::hideText();
+    return false;
+  }
+  QToolTip::showText(help->globalPos(), text, e.widget);
+  return true;
+}
+
 void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
   if (!HandleKey(event)) QWidget::keyPressEvent(event);
 }
@@ -545,6 +562,8 @@ bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
       return HandleKey(static_cast<QKeyEvent*>(event));
+    case QEvent::ToolTip:
+      return ShowWholeText(id, static_cast<QHelpEvent*>(event));
     case QEvent::FocusIn: {
       if (IsPopupFocusMove(event) || HandlersHeld() || id == m_focusId) break;
       m_focusId = id;
