@@ -27,8 +27,8 @@
 namespace {
 
 // Fields whose widest text needs more room than their column has. Texts that wide come only from
-// values far outside use: powers beyond 10 kW on the meter's inputs, periods past midnight, a
-// row-1 setpoint of 1000 and more, ratios and counts of ten digits.
+// values far outside use: powers of 10 kW and more on the meter's inputs, periods of a thousand
+// hours, a row-1 setpoint of 1000 and more, ratios of five digits, counts of billions.
 const std::set<int> kTooltipFields = {
     1020, 1021, 1022, 1027, 1023, 1024, 1025, 1026, 1036, 1037, 1038, 1039,  // P, Q, S
     1087, 1086, 1090, 1089, 1094, 1091, 1115, 1095, 1131, 1116, 1133, 1132,  // periods
@@ -192,8 +192,13 @@ TEST_F(QtTextFitTest, EveryFieldShowsTheWidestTextItsFormatPrintsOrShowsItInItsT
     if (edit != nullptr && !widest.isEmpty()) {
       EXPECT_EQ(Scrolls(edit, widest), !whole) << Describe(id, field, widest);
     }
-    // Resting the pointer on it shows the whole text when the field cannot.
+    // Set into the field, the text shows from its start (its sign and leading digits), and
+    // resting the pointer on it shows the whole text when the field cannot.
+    window.SetText(id, "");
     window.SetText(id, widest.toStdString());
+    if (edit != nullptr) {
+      EXPECT_EQ(edit->cursorPosition(), 0) << id;
+    }
     QWidget* target = edit != nullptr ? edit : field;
     const QPoint centre = target->rect().center();
     QHelpEvent hover(QEvent::ToolTip, centre, target->mapToGlobal(centre));

@@ -130,6 +130,13 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
   return new QWidget(parent);
 }
 
+// A text set into a field is shown from its start, as a dialog's edit control shows it: a number
+// too wide for its field keeps its sign and leading digits in view and loses its last ones.
+void ShowFromStart(QLineEdit* edit, const QString& text) {
+  edit->setText(text);
+  edit->home(false);
+}
+
 // Places a control on its cell. Labels keep their cell's vertical centre but may grow to the
 // font's line height, so CJK glyphs are never cut at the top or bottom.
 void PlaceWidget(QWidget* widget, const ControlTemplate& c, double dpi) {
@@ -294,7 +301,7 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
   const Entry& e = At(id);
   const QString value = QString::fromStdString(text);
   if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
-    if (edit->text() != value) edit->setText(value);
+    if (edit->text() != value) ShowFromStart(edit, value);
   } else if (auto* log = qobject_cast<QPlainTextEdit*>(e.widget)) {
     auto it = m_multiLineTexts.find(id);
     if (it != m_multiLineTexts.end() && it->second.first == text &&
@@ -305,7 +312,10 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
     m_multiLineTexts[id] = {text, log->toPlainText()};
   } else if (auto* list = qobject_cast<QComboBox*>(e.widget)) {
     if (list->isEditable()) {
-      if (list->currentText() != value) list->setEditText(value);
+      if (list->currentText() != value) {
+        list->setEditText(value);
+        list->lineEdit()->home(false);  // from its start, as a field shows it
+      }
     } else {
       // A fixed list cannot show a text that is none of its entries.
       const int index = list->findText(value, Qt::MatchExactly);
