@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quorvel and runs every test: the default preset, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows cross-compile of the link and a short run of each
-# fuzzer. The last line gives the test count of both presets.
+# UndefinedBehaviorSanitizer, then the Debian package (built, installed and run), the Windows
+# cross-compile of the link and a short run of each fuzzer. The last line gives the test count
+# of both presets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,9 @@ for preset in default asan; do
     exit "$status"
   fi
 done
+
+echo "=== Debian package: built, installed with apt-get, run ==="
+scripts/package_check.sh build
 
 echo "=== Windows cross-compile of link/ ==="
 scripts/cross_windows.sh
