@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine (64-bit), in the private prefix $WINEPREFIX that the test
-# fixture prepared. Without Wine the test is skipped (exit 77), unless QUORVEL_REQUIRE_WINE=1 says
-# it must run, as in scripts/test.sh.
+# Runs a Windows program under Wine (64-bit), in the private prefix $WINEPREFIX and on the Xvfb
+# screen that the test fixture prepared (tests/windows/wine_prefix.sh). Without Wine the test is
+# skipped (exit 77), unless QUORVEL_REQUIRE_WINE=1 says it must run, as in scripts/test.sh.
 set -euo pipefail
 wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
 if [ ! -x "$wine" ]; then
@@ -9,9 +9,11 @@ if [ ! -x "$wine" ]; then
   [ "${QUORVEL_REQUIRE_WINE:-0}" = 1 ] && exit 1
   exit 77
 fi
-if [ -z "${WINEPREFIX:-}" ]; then
-  echo "wine_run: WINEPREFIX is not set; the tests use a private prefix in the build folder" >&2
+if [ -z "${WINEPREFIX:-}" ] || [ ! -s "$WINEPREFIX/quorvel-display" ]; then
+  echo "wine_run: no prepared Wine prefix (WINEPREFIX='${WINEPREFIX:-}'): run the tests with" \
+    "ctest, whose wine_prefix fixture prepares it" >&2
   exit 1
 fi
+export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")"
 export WINEDEBUG="${WINEDEBUG:--all}"
 exec "$wine" "$@"

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# quorvel.exe under Wine and Xvfb against the simulated meter, driven through its keyboard only:
+# quorvel.exe under Wine and Xvfb (the run's screen) against the simulated meter, driven through its keyboard only:
 # the console polls the rotation of three blocks; Enter stops continuous reading, Shift+Tab walks
 # the tab order back to "写参数" and Space presses it, so the meter receives the parameter block
 # (function 16 at 0x0300, 44 registers); a screenshot is saved; Escape closes the window.
-# Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM COM_DIR SCREENSHOT
-# COM_DIR is the simulated meter's XDG_CONFIG_HOME: its COM1 link is Wine's COM1 (wine_prefix.sh).
+# Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM SCREENSHOT
+# Wine's COM1 is $WINEPREFIX/quorvel-com1 (wine_prefix.sh), pointed at the meter's terminal here.
 set -euo pipefail
 exe="$1"
 tab_steps="$2"
 sim="$3"
-com_dir="$4"
-screenshot="$5"
+screenshot="$4"
 wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
 
 skip() {
@@ -19,7 +18,7 @@ skip() {
   exit 77
 }
 [ -x "$wine" ] || skip "Wine not found ($wine): install Debian's wine and wine64"
-for tool in Xvfb xdotool import; do
+for tool in xdotool import; do
   command -v "$tool" >/dev/null || skip "$tool not found (xvfb, xdotool, imagemagick)"
 done
 [ -x "$sim" ] || skip "no quorvel-sim at '$sim': build the default preset first"
@@ -28,7 +27,9 @@ export WINEDEBUG=-all
 
 work=$(mktemp -d)
 pids=()
+com1="${WINEPREFIX:-}/quorvel-com1"
 cleanup() {
+  [ -L "$com1" ] && ln -sfn "$WINEPREFIX/quorvel-no-port" "$com1"
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
@@ -55,31 +56,23 @@ wait_for() {
 # The meter received a request starting with these bytes (upper-case hex, as it logs them).
 received() { grep -q "] rx $1" "$work/sim.log"; }
 
-# No COM1 to COM9 of the prefix may lead to a real serial device of this machine.
-for n in 1 2 3 4 5 6 7 8 9; do
-  link="$WINEPREFIX/dosdevices/com$n"
-  [ -L "$link" ] || continue
-  target=$(readlink "$link")
-  [ "$n" = 1 ] && [ "$target" = "$com_dir/quorvel/ports/COM1" ] && continue
-  fail "com$n of the Wine prefix leads to $target"
-done
+# The run's screen (wine_prefix.sh).
+[ -s "$WINEPREFIX/quorvel-display" ] || fail "no Xvfb screen of the Wine prefix"
+export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")"
 
 steps=$("$wine" "$tab_steps" 1088 | tr -d '\r')
 [[ "$steps" =~ ^[0-9]+$ ]] || fail "tab_steps gave '$steps'"
 
-# The simulated meter on a pseudo-terminal linked as COM1.
-mkdir -p "$com_dir"
-XDG_CONFIG_HOME="$com_dir" "$sim" --verbose --seed 13 >"$work/sim.out" 2>"$work/sim.log" &
+# The simulated meter on a pseudo-terminal, which becomes Wine's COM1; no other COMn of the
+# prefix leads to a port.
+XDG_CONFIG_HOME="$work" "$sim" --verbose --seed 13 >"$work/sim.out" 2>"$work/sim.log" &
 pids+=($!)
 wait_for 10 grep -q "^link: " "$work/sim.out" || fail "the simulated meter did not start"
+device=$(sed -n 's/^device: //p' "$work/sim.out")
+[ -c "$device" ] || fail "the simulated meter's terminal '$device' is no device"
+ln -sfn "$device" "$com1"
+bash "$(dirname "$0")/check_com_ports.sh" "$WINEPREFIX" "$device" || fail "COM ports of the prefix"
 
-# A screen of our own.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
 
 started=$SECONDS
 "$wine" "$exe" >"$work/quorvel.log" 2>&1 &

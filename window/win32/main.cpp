@@ -6,8 +6,9 @@
 #define NOMINMAX
 #endif
 #define WIN32_LEAN_AND_MEAN
-#include <commctrl.h>
 #include <windows.h>
+// Needs windows.h first.
+#include <commctrl.h>
 
 #include <clocale>
 

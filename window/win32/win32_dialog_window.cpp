@@ -10,8 +10,9 @@
 #define NOMINMAX
 #endif
 #define WIN32_LEAN_AND_MEAN
-#include <commctrl.h>
 #include <windows.h>
+// Needs windows.h first.
+#include <commctrl.h>
 // The window's own MessageBox and PostMessage, not the Win32 macros of those names.
 #undef MessageBox
 #undef PostMessage
@@ -327,6 +328,8 @@ Win32DialogWindow::~Win32DialogWindow() {
   if (m_hwnd != nullptr) {
     KillTimer(m_hwnd, 1);
     SetWindowLongPtrW(m_hwnd, DWLP_USER, 0);
+    // Without redrawing as each control goes (under Wine that costs seconds for this dialog).
+    SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
     DestroyWindow(m_hwnd);
   }
   if (m_font != nullptr) DeleteObject(m_font);
@@ -347,6 +350,9 @@ void Win32DialogWindow::CreateControls() {
 // window moves to a screen of another scale.
 void Win32DialogWindow::Layout(int dpi) {
   m_dpi = dpi;
+  // A shown window is redrawn once, after every control has moved.
+  const bool shown = IsWindowVisible(m_hwnd) != FALSE;
+  if (shown) SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
   HDC dc = GetDC(m_hwnd);
   HFONT font = MakeFont(CjkFace(dc).c_str(), m_dialog.fontPoints, dpi, GB2312_CHARSET);
   ReleaseDC(m_hwnd, dc);
@@ -364,7 +370,11 @@ void Win32DialogWindow::Layout(int dpi) {
   m_bigIcon = big;
   m_smallIcon = small;
   SizeWindow(m_hwnd, client, dpi);
-  InvalidateRect(m_hwnd, nullptr, TRUE);
+  if (shown) {
+    SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(m_hwnd, nullptr, nullptr,
+                 RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  }
 }
 
 const Win32DialogWindow::Control& Win32DialogWindow::At(int id) const {
