@@ -53,6 +53,12 @@ settings="$prefix/quorvel-tests.reg"
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n'
   printf '\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n'
   printf '"FontSmoothing"="2"\r\n"FontSmoothingType"=dword:00000001\r\n'
+  # The system menu, captions and message boxes are drawn in the system's "MS Shell Dlg", not in
+  # the window's own font; a Chinese Windows gives that a CJK face, and so does this prefix.
+  printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+  for face in "MS Shell Dlg" "MS Shell Dlg 2" Tahoma; do
+    printf '"%s"="Noto Sans CJK SC"\r\n' "$face"
+  done
 } >"$settings"
 "$wine" regedit /S "$settings"
 wineserver -k 2>/dev/null || true

@@ -291,7 +291,8 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       return FALSE;
     }
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+      // The button's focus notifications come this way too; only its click closes the box.
+      if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && HIWORD(wParam) == BN_CLICKED) {
         EndDialog(hwnd, LOWORD(wParam));
         return TRUE;
       }
