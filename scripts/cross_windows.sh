@@ -7,7 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)"
+if [ "${1:-}" = --test ]; then
+  cmake --build --preset windows -j "$(nproc)"
+else
+  cmake --build --preset windows -j "$(nproc)" --target quorvel
+fi
 
 exe=build-windows/bin/quorvel.exe
 # Only DLLs that every Windows has may be imported.

@@ -11,6 +11,7 @@
 #include <commctrl.h>
 
 #include <clocale>
+#include <exception>
 
 namespace {
 
@@ -32,8 +33,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
-  Win32DialogWindow window(MainDialogTemplate());
-  Win32DialogHost host(window);
-  ConsoleApp app(host);
-  return app.InitInstance();
+  try {
+    Win32DialogWindow window(MainDialogTemplate());
+    Win32DialogHost host(window);
+    ConsoleApp app(host);
+    return app.InitInstance();
+  } catch (const std::exception&) {
+    return -1;  // the window could not be made: there is nothing to show
+  }
 }
