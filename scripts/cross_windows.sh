@@ -2,12 +2,18 @@
 # Builds quorvel.exe for 64-bit Windows on Debian with MinGW-w64 (preset `windows`): one static
 # program, build-windows/bin/quorvel.exe, that needs no DLL beside it. With --test it then runs
 # the Windows tests under Wine (label `windows`): the headless tests on the Windows ABI and
-# quorvel.exe against the simulated meter, which is the default preset's build/bin/quorvel-sim.
+# quorvel.exe against the simulated meter, the default preset's build/bin/quorvel-sim (built here
+# when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/install_deps.sh
 cmake --preset windows >/dev/null
 if [ "${1:-}" = --test ]; then
+  if [ ! -x build/bin/quorvel-sim ]; then  # the meter the end-to-end test talks to
+    cmake --preset default >/dev/null
+    cmake --build --preset default -j "$(nproc)" --target quorvel-sim
+  fi
   cmake --build --preset windows -j "$(nproc)"
 else
   cmake --build --preset windows -j "$(nproc)" --target quorvel
