@@ -6,6 +6,7 @@
 
 #include "commands/code_lookup.h"
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 #include "device/text_number.h"
 
 namespace {
@@ -14,6 +15,15 @@ namespace {
 constexpr std::size_t kPeriodTextLimit = 511;
 constexpr std::size_t kSettingsTextLimit = 255;
 constexpr std::size_t kSettingsTokenLimit = 127;
+
+constexpr int kSlaveSettingsField = 1159;
+constexpr int64_t kHoursPerDay = 24;
+constexpr int64_t kMinutesPerHour = 60;
+// A word of the settings line that names no setting, quoted at most this long.
+constexpr const char* kUnknownSetting = "无法识别的%s：%s";
+constexpr const char* kMissingSetting = "从机通讯设定缺少%s";
+constexpr std::size_t kShownTokenBytes = 40;
+constexpr const char* kBlanks = " \t\n\v\f\r";
 
 // The twelve tariff-period fields and their registers (minutes after midnight).
 struct PeriodField {
@@ -59,6 +69,14 @@ std::string UpperLetters(std::string_view text) {
     if (IsLetter(c)) out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
   return out;
+}
+
+// A word of the line as the operator typed it, without the blanks around it, cut to a length.
+std::string Trimmed(std::string_view token, std::size_t maxBytes) {
+  const std::size_t first = token.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = token.find_last_not_of(kBlanks);
+  return TruncateUtf8(std::string(token.substr(first, last - first + 1)), maxBytes);
 }
 
 // Digits only: "9600bps" becomes 9600.
@@ -109,14 +127,17 @@ void MainDialog::OnSyncClock() {
   UpdateControlStates();
 }
 
-// A tariff-period field lost the focus.
+// A tariff-period field lost the focus: a time of day the operator typed goes into its register;
+// a text left as shown stores nothing, and one that is no time of day is refused.
 void MainDialog::OnPeriodEdited(int controlId) {
   CaptureControls();
   const std::string* text = TextMember(controlId);
   for (const PeriodField& field : kPeriodFields) {
-    if (field.controlId != controlId || text == nullptr) continue;
-    const std::optional<int32_t> minutes = ParsePeriod(text->substr(0, kPeriodTextLimit));
-    if (minutes) m_regTable[field.index].value = static_cast<uint16_t>(*minutes & 0xFFFF);
+    if (field.controlId != controlId || text == nullptr || FieldUnchanged(controlId)) continue;
+    const Entered<int32_t> minutes = ParsePeriod(text->substr(0, kPeriodTextLimit));
+    if (TakeEntry(minutes.outcome, "0:00", "24:00")) {
+      m_regTable[field.index].value = static_cast<uint16_t>(minutes.value);
+    }
   }
   RefreshDisplay();
   UpdateControlStates();
@@ -124,46 +145,83 @@ void MainDialog::OnPeriodEdited(int controlId) {
 
 void MainDialog::OnSlaveSettingsEdited() {
   CaptureControls();
-  ParseSlaveSettings(m_slaveSettings);
+  if (!FieldUnchanged(kSlaveSettingsField)) ParseSlaveSettings(m_slaveSettings);
   RefreshDisplay();
   UpdateControlStates();
 }
 
-// "hh:mm" (or "hh") to minutes after midnight, without range check: 25:99 is 1599 and -1:30 is
-// -30. Only the first colon separates, so 8:30:15 is 8:30. Minutes missing after the colon count
-// as 0; no hours at all is no number, and the caller keeps the register. The arithmetic wraps
-// at 32 bits like the rest of the console's counters.
-std::optional<int32_t> MainDialog::ParsePeriod(const std::string& text) const {
+// "hh:mm" (or "hh") to minutes after midnight: a time of day from 0:00 to 24:00, minutes 0 to 59,
+// blanks around the numbers. No hours at all is no number, and the caller keeps the register;
+// anything else after the hours and minutes is not a time of day.
+Entered<int32_t> MainDialog::ParsePeriod(const std::string& text) const {
   const std::size_t colon = text.find(':');
   const std::string_view view(text);
-  const std::optional<int32_t> hours = ScanInt(view.substr(0, colon));
-  if (!hours) return std::nullopt;
-  int64_t minutes = int64_t{*hours} * 60;
-  if (colon != std::string::npos) minutes += ScanInt(view.substr(colon + 1)).value_or(0);
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(minutes)));
+  const Entered<int64_t> hours = EnterInteger(view.substr(0, colon), 0, kHoursPerDay);
+  if (hours.outcome == Entry::NoNumber) return {Entry::NoNumber, 0};
+  Entered<int64_t> minutes{Entry::Accepted, 0};
+  if (colon != std::string::npos) {
+    minutes = EnterInteger(view.substr(colon + 1), 0, kMinutesPerHour - 1);
+    if (minutes.outcome == Entry::NoNumber) minutes.outcome = Entry::Malformed;  // "8:"
+  }
+  for (const Entry outcome : {hours.outcome, minutes.outcome}) {
+    if (outcome == Entry::Malformed) return {Entry::Malformed, 0};
+  }
+  for (const Entry outcome : {hours.outcome, minutes.outcome}) {
+    if (outcome == Entry::OutOfRange) return {Entry::OutOfRange, 0};
+  }
+  if (hours.value == kHoursPerDay && minutes.value != 0) return {Entry::OutOfRange, 0};
+  return {Entry::Accepted, static_cast<int32_t>(hours.value * kMinutesPerHour + minutes.value)};
 }
 
-// The line "protocol,address:baud,parity,data bits,stop bits" into the six registers. Every token
-// that names nothing stores code 0; an address with no number keeps the register.
+// The line "protocol,address:baud,parity,data bits,stop bits" into the six registers, all or
+// none: a word that names no setting, or an address outside 1 to 247, is refused with the
+// reason and stores nothing. A line with nothing but blanks keeps the registers.
 void MainDialog::ParseSlaveSettings(const std::string& text) {
-  TokenReader tokens(std::string_view(text).substr(0, kSettingsTextLimit));
+  const std::string_view line = std::string_view(text).substr(0, kSettingsTextLimit);
+  if (line.find_first_not_of(kBlanks) == std::string_view::npos) return;
+  TokenReader tokens(line);
 
-  const uint32_t protocol = PositionIn(ProtocolNames, UpperLetters(tokens.Next(',')), UpperLetters);
-  m_regTable[kRegProtocol].value = static_cast<uint16_t>(protocol & 1);
+  const std::string_view protocolToken = tokens.Next(',');
+  const uint32_t protocol = PositionIn(ProtocolNames, UpperLetters(protocolToken), UpperLetters);
+  const std::string_view addressToken = tokens.Next(':');
+  const Entered<int64_t> address =
+      EnterInteger(addressToken, kFirstSlaveAddress, kLastSlaveAddress);
+  const std::string_view baudToken = tokens.Next(',');
+  const uint32_t baud = PositionIn(BaudNames, DigitsOnly(baudToken));
+  const std::string_view parityToken = tokens.Next(',');
+  const uint32_t parity = PositionIn(ParityNames, UpperLetters(parityToken), UpperLetters);
+  const std::string_view dataBitsToken = tokens.Next(',');
+  const uint32_t dataBits = PositionIn(DataBitNames, DigitsOnly(dataBitsToken));
+  const std::string_view stopBitsToken = tokens.Rest();
+  const uint32_t stopBits = PositionIn(StopBitNames, DigitsOnly(stopBitsToken));
 
-  if (const auto address = ScanInt(tokens.Next(':'))) {
-    m_regTable[kRegSlaveAddress].value = static_cast<uint16_t>(*address & 0xFFFF);
+  // The first word that names nothing, in the order of the line.
+  const struct {
+    bool known;
+    const char* what;
+    std::string_view token;
+  } words[] = {
+      {protocol < ProtocolNames.size(), "通讯规约", protocolToken},
+      {address.outcome == Entry::Accepted || address.outcome == Entry::OutOfRange, "从机地址",
+       addressToken},
+      {baud < BaudNames.size(), "波特率", baudToken},
+      {parity < ParityNames.size(), "奇偶校验", parityToken},
+      {dataBits < DataBitNames.size(), "数据位", dataBitsToken},
+      {stopBits < StopBitNames.size(), "停止位", stopBitsToken},
+  };
+  for (const auto& word : words) {
+    if (word.known) continue;
+    const std::string shown = Trimmed(word.token, kShownTokenBytes);
+    RefuseEntry(shown.empty() ? Printf(kMissingSetting, word.what)
+                              : Printf(kUnknownSetting, word.what, shown.c_str()));
+    return;
   }
+  if (!TakeEntry(address.outcome, "1", "247")) return;
 
-  const uint32_t baud = PositionIn(BaudNames, DigitsOnly(tokens.Next(',')));
-  m_regTable[kRegBaud].value = static_cast<uint16_t>(baud % BaudNames.size());
-
-  const uint32_t parity = PositionIn(ParityNames, UpperLetters(tokens.Next(',')), UpperLetters);
-  m_regTable[kRegParity].value = static_cast<uint16_t>(parity % ParityNames.size());
-
-  const uint32_t dataBits = PositionIn(DataBitNames, DigitsOnly(tokens.Next(',')));
-  m_regTable[kRegDataBits].value = static_cast<uint16_t>(dataBits & 1);
-
-  const uint32_t stopBits = PositionIn(StopBitNames, DigitsOnly(tokens.Rest()));
-  m_regTable[kRegStopBits].value = static_cast<uint16_t>(stopBits & 1);
+  m_regTable[kRegProtocol].value = static_cast<uint16_t>(protocol);
+  m_regTable[kRegSlaveAddress].value = static_cast<uint16_t>(address.value);
+  m_regTable[kRegBaud].value = static_cast<uint16_t>(baud);
+  m_regTable[kRegParity].value = static_cast<uint16_t>(parity);
+  m_regTable[kRegDataBits].value = static_cast<uint16_t>(dataBits);
+  m_regTable[kRegStopBits].value = static_cast<uint16_t>(stopBits);
 }

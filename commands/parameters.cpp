@@ -1,7 +1,10 @@
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "commands/code_lookup.h"
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 #include "device/text_number.h"
 
 namespace {
@@ -10,38 +13,42 @@ constexpr uint16_t kParameterBlockAddress = 0x0300;
 
 // How the text of a parameter field becomes register values.
 enum class Conversion : uint8_t {
-  Wiring,  // position in WiringNames, modulo 7
-  Ratio,   // "%d": bits 0 to 15 to the register, bits 16 to 31 to the next one
-  Enable,  // position in EnableNames, low bit
-  Scaled,  // "%lf" divided by the register's scale
+  Wiring,  // position in WiringNames
+  Ratio,   // signed 32 bits: bits 0 to 15 to the register, bits 16 to 31 to the next one
+  Enable,  // position in EnableNames
+  Scaled,  // a decimal in steps of the register's scale
 };
 
 struct ParameterField {
   int controlId;
   Conversion conversion;
-  int index;  // register in m_regTable (the low half for a ratio)
+  int index;           // register in m_regTable (the low half for a ratio)
+  const char* format;  // how the field shows a scaled value, for the range of a refusal
 };
 
 constexpr ParameterField kParameterFields[] = {
-    {1049, Conversion::Wiring, 140},  // wiring mode
-    {1050, Conversion::Ratio, 146},   // PT, 146 and 147
-    {1055, Conversion::Ratio, 148},   // CT, 148 and 149
+    {1049, Conversion::Wiring, 140, nullptr},  // wiring mode
+    {1050, Conversion::Ratio, 146, nullptr},   // PT, 146 and 147
+    {1055, Conversion::Ratio, 148, nullptr},   // CT, 148 and 149
     // Row 0, Yk1: enable, delay, hold time, setpoint.
-    {1058, Conversion::Enable, 173},
-    {1057, Conversion::Scaled, 171},
-    {1056, Conversion::Scaled, 172},
-    {1059, Conversion::Scaled, 170},
+    {1058, Conversion::Enable, 173, nullptr},
+    {1057, Conversion::Scaled, 171, "%.2lf"},
+    {1056, Conversion::Scaled, 172, "%.2lf"},
+    {1059, Conversion::Scaled, 170, "%.3lf"},
     // Row 1, Yk2.
-    {1063, Conversion::Enable, 177},
-    {1062, Conversion::Scaled, 175},
-    {1061, Conversion::Scaled, 176},
-    {1060, Conversion::Scaled, 174},
+    {1063, Conversion::Enable, 177, nullptr},
+    {1062, Conversion::Scaled, 175, "%.2lf"},
+    {1061, Conversion::Scaled, 176, "%.2lf"},
+    {1060, Conversion::Scaled, 174, "%.2lf"},
     // Row 2, Yk3.
-    {1066, Conversion::Enable, 181},
-    {1065, Conversion::Scaled, 179},
-    {1064, Conversion::Scaled, 180},
-    {1067, Conversion::Scaled, 178},
+    {1066, Conversion::Enable, 181, nullptr},
+    {1065, Conversion::Scaled, 179, "%.2lf"},
+    {1064, Conversion::Scaled, 180, "%.2lf"},
+    {1067, Conversion::Scaled, 178, "%.3lf"},
 };
+
+constexpr const char* kNotInList = "请从列表中选择一项。";
+constexpr int64_t kLargestRaw = 0xFFFF;
 
 const ParameterField* FindParameterField(int controlId) {
   for (const ParameterField& field : kParameterFields) {
@@ -50,27 +57,34 @@ const ParameterField* FindParameterField(int controlId) {
   return nullptr;
 }
 
-// Stores the field's text into the image. A text holding no number leaves the register as it was.
-void StoreParameter(RegisterDescriptor* table, const ParameterField& field,
-                    const std::string& text) {
-  RegisterDescriptor& reg = table[field.index];
-  switch (field.conversion) {
-    case Conversion::Wiring:
-      reg.value = static_cast<uint16_t>(PositionIn(WiringNames, text) % WiringNames.size());
-      break;
-    case Conversion::Ratio:
-      if (const auto ratio = ScanInt(text)) {
-        const auto bits = static_cast<uint32_t>(*ratio);
-        reg.value = static_cast<uint16_t>(bits & 0xFFFF);
-        table[field.index + 1].value = static_cast<uint16_t>(bits >> 16);
-      }
-      break;
-    case Conversion::Enable:
-      reg.value = static_cast<uint16_t>(PositionIn(EnableNames, text) & 1);
-      break;
-    case Conversion::Scaled:
-      if (const auto decimal = ScanDouble(text)) reg.value = ScaledToRaw(*decimal, reg.scale);
-      break;
+// A list's text to its code. An empty text keeps the register; a text that is none of the names
+// is refused rather than taken as the first name.
+template <size_t N>
+void StoreListChoice(MainDialog& dialog, const std::array<const char*, N>& names,
+                     const std::string& text, uint16_t& value) {
+  if (text.empty()) return;
+  const uint32_t position = PositionIn(names, text);
+  if (position >= N) {
+    dialog.RefuseEntry(kNotInList);
+    return;
+  }
+  value = static_cast<uint16_t>(position);
+}
+
+void StoreRatio(MainDialog& dialog, const std::string& text, int low) {
+  const Entered<int32_t> ratio = EnterInt32(text);
+  if (!dialog.TakeEntry(ratio.outcome, "-2147483648", "2147483647")) return;
+  const auto bits = static_cast<uint32_t>(ratio.value);
+  dialog.m_regTable[low].value = static_cast<uint16_t>(bits & 0xFFFF);
+  dialog.m_regTable[low + 1].value = static_cast<uint16_t>(bits >> 16);
+}
+
+void StoreScaled(MainDialog& dialog, const std::string& text, const ParameterField& field) {
+  RegisterDescriptor& reg = dialog.m_regTable[field.index];
+  const Entered<int64_t> steps = EnterScaled(text, reg.scale, 0, kLargestRaw);
+  if (dialog.TakeEntry(steps.outcome, Printf(field.format, 0.0),
+                       Printf(field.format, static_cast<double>(kLargestRaw) * reg.scale))) {
+    reg.value = static_cast<uint16_t>(steps.value);
   }
 }
 
@@ -92,13 +106,30 @@ void MainDialog::OnWriteParameters() {
   UpdateControlStates();
 }
 
-// A parameter field lost the focus: its text goes into the image, and the refresh then shows
-// what was stored rather than what was typed.
+// A parameter field lost the focus: a text the operator changed goes into the image, or is
+// refused, and the refresh then shows what is stored rather than what was typed. A text left as
+// the refresh showed it stores nothing: a shown delay has fewer digits than the register steps.
 void MainDialog::OnParameterEdited(int controlId) {
   CaptureControls();
   const ParameterField* field = FindParameterField(controlId);
   const std::string* text = TextMember(controlId);
-  if (field != nullptr && text != nullptr) StoreParameter(m_regTable, *field, *text);
+  if (field != nullptr && text != nullptr && !FieldUnchanged(controlId)) {
+    uint16_t& value = m_regTable[field->index].value;
+    switch (field->conversion) {
+      case Conversion::Wiring:
+        StoreListChoice(*this, WiringNames, *text, value);
+        break;
+      case Conversion::Ratio:
+        StoreRatio(*this, *text, field->index);
+        break;
+      case Conversion::Enable:
+        StoreListChoice(*this, EnableNames, *text, value);
+        break;
+      case Conversion::Scaled:
+        StoreScaled(*this, *text, *field);
+        break;
+    }
+  }
   RefreshDisplay();
   UpdateControlStates();
 }

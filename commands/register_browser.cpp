@@ -7,12 +7,17 @@
 namespace {
 
 constexpr int kLastIndex = kRegisterCount - 1;
+constexpr int kHexField = 1074;
+constexpr int kNumberField = 1073;
+constexpr const char* kHexLow = "0000";
+constexpr const char* kHexHigh = "FFFF";
+constexpr int64_t kLargestRaw = 0xFFFF;
 
 bool IsRegisterIndex(int32_t index) { return index >= 0 && index <= kLastIndex; }
 
 // What the lookup of the typed register number found.
 enum class Lookup : uint8_t {
-  NoNumber,   // "编号" holds no number: nothing changes
+  NoNumber,   // "编号" holds no number, or one that was refused: nothing changes
   Undefined,  // no register has that address: none is selected any more
   Found,      // m_regIndex is the register
 };
@@ -38,38 +43,50 @@ int32_t MainDialog::FindEntry(uint16_t address) const {
 
 namespace {
 
-// The first steps of "读寄存器" and "写寄存器": the typed number, taken modulo 65536, selects a
-// register. The message shows the number as typed, so 10301 reads "未定义寄存器 10301".
+// The typed number selects a register. A number beyond FFFF is refused, not taken modulo 65536.
 Lookup SelectTypedRegister(MainDialog& dialog) {
-  const std::optional<uint32_t> number = ScanHex(dialog.m_regNumber);
-  if (!number) return Lookup::NoNumber;
-  dialog.m_regIndex = dialog.FindEntry(static_cast<uint16_t>(*number & 0xFFFF));
+  const Entered<uint16_t> number = EnterHex16(dialog.m_regNumber);
+  if (!dialog.TakeEntry(number.outcome, kHexLow, kHexHigh)) return Lookup::NoNumber;
+  dialog.m_regIndex = dialog.FindEntry(number.value);
   if (dialog.m_regIndex >= 0) return Lookup::Found;
-  dialog.m_status = Printf("未定义寄存器 %04X", static_cast<unsigned>(*number));
+  dialog.m_status = Printf("未定义寄存器 %04X", static_cast<unsigned>(number.value));
   return Lookup::Undefined;
+}
+
+// Reading or stepping shows the register as the image holds it: a value typed and not written
+// is given up.
+void ReadSelected(MainDialog& dialog) {
+  dialog.m_regPending.reset();
+  dialog.m_link.ReadHolding(dialog.m_regTable[dialog.m_regIndex].address, 1);
+  dialog.LogTxFrame();
 }
 
 }  // namespace
 
 void MainDialog::OnReadRegister() {
   CaptureControls();
-  if (SelectTypedRegister(*this) == Lookup::Found) {
-    m_link.ReadHolding(m_regTable[m_regIndex].address, 1);
-    LogTxFrame();
+  const Lookup found = SelectTypedRegister(*this);
+  if (found != Lookup::NoNumber) m_regPending.reset();
+  if (found == Lookup::Found) {
+    ReadSelected(*this);
   } else {
     RefreshDisplay();
   }
   UpdateControlStates();
 }
 
-// Writes the text of "值(Hex)" as it stands at the press, not the image's value; the editors keep
-// the two in step.
+// Sends what "值(Hex)" shows to the register "编号" shows, whichever was typed first. The image
+// takes the value when the meter echoes it.
 void MainDialog::OnWriteRegister() {
   CaptureControls();
-  std::optional<uint32_t> value;
-  if (SelectTypedRegister(*this) == Lookup::Found) value = ScanHex(m_regHex);
+  std::optional<uint16_t> value;
+  if (SelectTypedRegister(*this) == Lookup::Found) {
+    const Entered<uint16_t> typed = EnterHex16(m_regHex);
+    if (TakeEntry(typed.outcome, kHexLow, kHexHigh)) value = typed.value;
+  }
   if (value) {
-    m_link.WriteRegister(m_regTable[m_regIndex].address, static_cast<uint16_t>(*value & 0xFFFF));
+    m_regPending.reset();
+    m_link.WriteRegister(m_regTable[m_regIndex].address, *value);
     LogTxFrame();
   } else {
     RefreshDisplay();
@@ -81,8 +98,7 @@ void MainDialog::OnWriteRegister() {
 void MainDialog::OnNextRegister() {
   CaptureControls();
   m_regIndex = (m_regIndex >= 0 && m_regIndex < kLastIndex) ? m_regIndex + 1 : 0;
-  m_link.ReadHolding(m_regTable[m_regIndex].address, 1);
-  LogTxFrame();
+  ReadSelected(*this);
   UpdateControlStates();
 }
 
@@ -90,21 +106,36 @@ void MainDialog::OnNextRegister() {
 void MainDialog::OnPreviousRegister() {
   CaptureControls();
   m_regIndex = (m_regIndex > 0 && m_regIndex <= kLastIndex) ? m_regIndex - 1 : kLastIndex;
-  m_link.ReadHolding(m_regTable[m_regIndex].address, 1);
-  LogTxFrame();
+  ReadSelected(*this);
   UpdateControlStates();
 }
 
-// "值(Hex)" (1074) or "实际值" (1075) lost the focus. With no register selected there is nothing
-// to change, and a text holding no number keeps the value.
+// "编号" lost the focus: a new number selects its register as "读寄存器" would, without reading
+// it, and a value typed into "值(Hex)" stays to be written there.
+void MainDialog::OnRegisterNumberEdited() {
+  CaptureControls();
+  if (!FieldUnchanged(kNumberField)) SelectTypedRegister(*this);
+  RefreshDisplay();
+  UpdateControlStates();
+}
+
+// "值(Hex)" (1074) or "实际值" (1075) lost the focus: the value typed becomes the value to write,
+// shown in both fields; the device image keeps what the meter last said. With no register
+// selected there is nothing to write to, and a text holding no number keeps the value.
 void MainDialog::OnRegisterValueEdited(int controlId) {
   CaptureControls();
-  if (IsRegisterIndex(m_regIndex)) {
-    RegisterDescriptor& reg = m_regTable[m_regIndex];
-    if (controlId == 1074) {
-      if (const auto raw = ScanHex(m_regHex)) reg.value = static_cast<uint16_t>(*raw & 0xFFFF);
-    } else if (const auto real = ScanDouble(m_regReal)) {
-      reg.value = ScaledToRaw(*real, reg.scale);
+  if (IsRegisterIndex(m_regIndex) && !FieldUnchanged(controlId)) {
+    const RegisterDescriptor& reg = m_regTable[m_regIndex];
+    if (controlId == kHexField) {
+      const Entered<uint16_t> raw = EnterHex16(m_regHex);
+      if (TakeEntry(raw.outcome, kHexLow, kHexHigh)) m_regPending = raw.value;
+    } else {
+      const Entered<int64_t> steps = EnterScaled(m_regReal, reg.scale, 0, kLargestRaw);
+      const std::string format = Printf("%%.%dlf", reg.decimals);
+      if (TakeEntry(steps.outcome, Printf(format.c_str(), 0.0),
+                    Printf(format.c_str(), static_cast<double>(kLargestRaw) * reg.scale))) {
+        m_regPending = static_cast<uint16_t>(steps.value);
+      }
     }
   }
   RefreshDisplay();

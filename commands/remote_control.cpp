@@ -34,7 +34,8 @@ void MainDialog::OnReadYk() {
 }
 
 // "执  行": an output is switched only when "分/合" and "确 认" name the same state, so one
-// careless choice cannot operate a relay.
+// careless choice cannot operate a relay. Both are emptied after every press, sent or refused:
+// each switching needs a fresh, explicit confirmation.
 void MainDialog::OnExecuteYk() {
   CaptureControls();
   const uint8_t channel = FirstCharacter(m_ykChannel);
@@ -42,6 +43,8 @@ void MainDialog::OnExecuteYk() {
   const uint8_t confirm = FirstCharacter(m_ykConfirm);
   const bool valid =
       IsDigit(channel) && IsBinaryDigit(state) && IsBinaryDigit(confirm) && state == confirm;
+  m_ykState.clear();
+  m_ykConfirm.clear();
   if (valid) {
     m_status = "正在通信";
     m_link.WriteCoil(channel & 0x0F, state & 0x0F);

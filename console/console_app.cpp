@@ -6,20 +6,13 @@
 #include <string>
 
 #include "console/main_dialog.h"
+#include "device/text_format.h"
 
 namespace {
 
 // The longest module path the caption takes, as the path buffer of the original program held.
 constexpr size_t kMaxPathChars = 260;
 constexpr uint32_t kSysCommandMask = 0xFFF0;  // the low four bits belong to the window manager
-
-// At most maxBytes of a UTF-8 text, never ending inside a character.
-std::string TruncateUtf8(const std::string& text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return text;
-  size_t end = maxBytes;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u) --end;
-  return text.substr(0, end);
-}
 
 }  // namespace
 

@@ -9,6 +9,11 @@ uint8_t MainDialog::s_pollBlock = 0;
 
 namespace {
 
+bool IsField(ControlKind kind) {
+  return kind == ControlKind::Edit || kind == ControlKind::DropList ||
+         kind == ControlKind::DropDown;
+}
+
 // One bound field: its control and its member (a text, or one of the three integers).
 struct FieldBinding {
   int id;
@@ -201,6 +206,7 @@ const MessageRow kMessageTable[] = {
     {Notification::KillFocus,
      {1074, 1075},
      [](MainDialog& d, int id) { d.OnRegisterValueEdited(id); }},
+    {Notification::KillFocus, {1073}, [](MainDialog& d, int) { d.OnRegisterNumberEdited(); }},
     {Notification::Clicked, {1127}, [](MainDialog& d, int) { d.OnCurrentEvent(); }},
     {Notification::Clicked, {1000}, [](MainDialog& d, int) { d.OnPreviousEvent(); }},
     {Notification::Clicked, {1126}, [](MainDialog& d, int) { d.OnNextEvent(); }},
@@ -214,11 +220,34 @@ const MessageRow kMessageTable[] = {
 
 }  // namespace
 
-MainDialog::MainDialog(DialogWindow& window) : m_window(window) { m_link.m_notifyWnd = &window; }
+MainDialog::MainDialog(DialogWindow& window)
+    : m_window(window), m_shownTexts(std::size(kBindings)) {
+  m_link.m_notifyWnd = &window;
+}
 
 MainDialog::~MainDialog() = default;
 
 void MainDialog::OnNotify(int controlId, Notification code) {
+  // A refused entry holds back the click that took the focus from its field: the operator reads
+  // the reason before anything goes out. Moving on to another field lets it go.
+  // A button disabled by the focus change that came with its own click does not act: leaving a
+  // field may have invalidated the parameter block the button would write.
+  if (code == Notification::Clicked && !m_window.IsControlEnabled(controlId)) return;
+  if (m_entryRefused) {
+    if (code == Notification::Clicked) {
+      m_entryRefused = false;
+      return;
+    }
+    if (code == Notification::SetFocus && IsField(m_window.KindOf(controlId))) {
+      m_entryRefused = false;
+    }
+  }
+  Dispatch(controlId, code);
+  // What a button's own handler refused has been answered by that press.
+  if (code == Notification::Clicked) m_entryRefused = false;
+}
+
+void MainDialog::Dispatch(int controlId, Notification code) {
   for (const MessageRow& row : kMessageTable) {
     if (row.code != code) continue;
     for (int id : row.ids) {
@@ -248,13 +277,31 @@ bool MainDialog::CaptureFields() {
 }
 
 void MainDialog::PushFields() {
-  for (const FieldBinding& field : kBindings) {
+  const int focused = m_window.FocusedControl();
+  for (size_t k = 0; k < std::size(kBindings); ++k) {
+    const FieldBinding& field = kBindings[k];
+    // A reply that arrives while the operator types must not overwrite the typing.
+    if (field.id == focused && m_window.GetText(field.id) != m_shownTexts[k]) continue;
     if (field.text != nullptr) {
       RefreshText(m_window, field.id, this->*field.text);
     } else {
       RefreshInteger(m_window, field.id, this->*field.integer);
     }
+    m_shownTexts[k] = m_window.GetText(field.id);
   }
+}
+
+const std::string& MainDialog::ShownText(int controlId) const {
+  static const std::string kNone;
+  for (size_t k = 0; k < std::size(kBindings); ++k) {
+    if (kBindings[k].id == controlId) return m_shownTexts[k];
+  }
+  return kNone;
+}
+
+bool MainDialog::FieldUnchanged(int controlId) {
+  const std::string* text = TextMember(controlId);
+  return text != nullptr && *text == ShownText(controlId);
 }
 
 std::string* MainDialog::TextMember(int controlId) {

@@ -4,8 +4,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/register_table.h"
+#include "device/text_number.h"
 #include "link/modbus_link.h"
 #include "window/dialog_window.h"
 
@@ -29,6 +31,8 @@ class MainDialog : public DialogHandler {
   void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
   void OnOK() override;
   void OnSysCommand(uint32_t command) override;
+  // Runs the handler the message table gives the notification, if any.
+  void Dispatch(int controlId, Notification code);
 
   // Start-up and shutdown (console_app.cpp). OnInitDialog returns false when timer 1 could not
   // be created: the caller then ends the process with exit code -1.
@@ -39,9 +43,27 @@ class MainDialog : public DialogHandler {
   // Data exchange between the fields and their members (main_dialog.cpp).
   // Window to members; false when an integer field stopped the capture.
   bool CaptureFields();
-  void PushFields();                       // members to window
+  // Members to window, and the record of what each field then shows. The field the operator is
+  // typing in (it holds the focus and its text differs from the record) is left alone.
+  void PushFields();
   std::string* TextMember(int controlId);  // nullptr when the control binds no text
   int32_t* IntegerMember(int controlId);   // nullptr when the control binds no integer
+  // What the field showed after the last refresh, read back from the window ("" before any).
+  const std::string& ShownText(int controlId) const;
+  // The captured text of the field is what the last refresh showed: the operator typed nothing
+  // there, so its editor stores nothing (a shown text may be coarser than the register's step).
+  bool FieldUnchanged(int controlId);
+
+  // Refusing operator input (console/field_entry.cpp). The reason goes to 提示信息 and the click
+  // that took the focus away from the refused field does nothing, so nothing is sent.
+  void RefuseEntry(const std::string& reason);
+  // True when the outcome is an accepted number. A number that does not fit is refused with the
+  // range [low, high] in the destination's own form; text after the number is refused as not a
+  // number; a text with no number is let pass silently (the destination keeps its value).
+  bool TakeEntry(Entry outcome, const std::string& low, const std::string& high);
+  // A change of slave address, port or line setting: the parameter block read before may belong
+  // to another meter, so it must be read again before it can be written back.
+  void InvalidateParameters();
 
   // Settings panel (settings_panel.cpp).
   void CaptureControls();
@@ -91,6 +113,7 @@ class MainDialog : public DialogHandler {
   void OnNextRegister();
   void OnPreviousRegister();
   void OnRegisterValueEdited(int controlId);
+  void OnRegisterNumberEdited();
 
   // Event browser (commands/event_browser.cpp).
   void OnCurrentEvent();
@@ -103,8 +126,8 @@ class MainDialog : public DialogHandler {
   void OnSyncClock();
   void OnPeriodEdited(int controlId);
   void OnSlaveSettingsEdited();
-  // Minutes after midnight; nullopt when the text holds no hours.
-  std::optional<int32_t> ParsePeriod(const std::string& text) const;
+  // Minutes after midnight, 0:00 to 24:00; no number when the text holds no hours.
+  Entered<int32_t> ParsePeriod(const std::string& text) const;
   void ParseSlaveSettings(const std::string& text);
 
   // The polling rotation lives for the whole process, not per dialog.
@@ -206,6 +229,16 @@ class MainDialog : public DialogHandler {
   std::string m_valleyBegin2, m_valleyEnd2;                        // 1133 1132
 
   // ---- Not in the window ----
+  // What each bound field showed after the last refresh, in binding order.
+  std::vector<std::string> m_shownTexts;
+  // An editor refused what the operator typed; the click that ended the typing is dropped.
+  bool m_entryRefused = false;
+  // The request outstanding went out before the slave address, port or a line setting changed:
+  // its reply may come from another meter and validates no parameter block.
+  bool m_requestStale = false;
+  // The value the operator typed into "值(Hex)" or "实际值" for the browsed register: what
+  // "写寄存器" sends. The device image changes only when the meter echoes it.
+  std::optional<uint16_t> m_regPending;
   // A clear of the event log held back until the outstanding transaction's completion is handled.
   bool m_clearPending = false;
   // The local clock the clock command reads; tests put a fixed time here.

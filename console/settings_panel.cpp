@@ -6,6 +6,7 @@
 
 #include "console/main_dialog.h"
 #include "device/register_table.h"
+#include "device/text_format.h"
 #include "device/text_number.h"
 
 namespace {
@@ -28,12 +29,37 @@ uint32_t PortNumber(const std::string& portText) {
   return static_cast<uint32_t>(static_cast<int32_t>(code) - '0');
 }
 
+constexpr const char* kAddressRange = "请输入一个介于 1 和 247 之间的整数。";
+constexpr int kAddressField = 1028;
+
+// The settings that say which meter the console talks to and how; the stop-bit selector counts
+// only by whether it is odd.
+struct MeterReach {
+  int32_t address;
+  uint32_t port, baud;
+  uint8_t parity, dataBits, oneStopBit;
+  bool operator==(const MeterReach&) const = default;
+};
+
+MeterReach ReachOf(const ModbusLink& link) {
+  return {link.m_slaveAddress, link.m_port,     link.m_baudRate,
+          link.m_parity,       link.m_dataBits, static_cast<uint8_t>(link.m_stopBits & 1)};
+}
+
 }  // namespace
 
 void MainDialog::CaptureControls() {
+  const MeterReach before = ReachOf(m_link);
   // An integer field without an integer stops the field capture, but the row below is applied
   // all the same from what the members hold.
-  CaptureFields();
+  bool addressShown = CaptureFields();
+  if (m_addressField < kFirstSlaveAddress || m_addressField > kLastSlaveAddress) {
+    if (addressShown) m_window.MessageBox(kAddressRange);  // else the integer box has spoken
+    m_addressField = m_link.m_slaveAddress;
+    addressShown = false;
+  }
+  // The field shows the address in use again, so the next capture raises no box of its own.
+  if (!addressShown) m_window.SetText(kAddressField, Printf("%d", m_addressField));
 
   m_link.m_protocol = Lookup(ProtocolNames, m_protocolText) % 2;
   m_link.m_slaveAddress = m_addressField;
@@ -48,4 +74,6 @@ void MainDialog::CaptureControls() {
   // An odd selector means one stop bit: "1" gives 1, "2" and an empty text give 0 (two).
   const auto first = static_cast<unsigned char>(m_stopBitsText.empty() ? 0 : m_stopBitsText[0]);
   m_link.m_stopBits = static_cast<uint8_t>(first & 1u);
+
+  if (ReachOf(m_link) != before) InvalidateParameters();
 }

@@ -1,5 +1,6 @@
 // The transaction controller: the tick that pumps the link and paces the polling rotation, the
 // completion handler, the frame logs and counters, and the enable states of the commands.
+#include <iterator>
 #include <string>
 
 #include "console/main_dialog.h"
@@ -32,6 +33,20 @@ constexpr int kIdleOnlyButtons[] = {1076, 1097, 1098, 1045, 1047, 1012, 1013, 11
 constexpr int kParamsButtons[] = {1088, 1130};
 constexpr int kAutoPollButton = 1068;
 
+// What the meter's exception codes mean; other codes are shown by number alone.
+constexpr const char* kExceptionNames[] = {
+    nullptr,        "非法功能",         "非法数据地址", "非法数据值",
+    "从机设备故障", "确认（正在处理）", "从机设备忙",
+};
+
+std::string ExceptionText(int32_t code) {
+  const auto known = static_cast<size_t>(code);
+  if (code > 0 && known < std::size(kExceptionNames)) {
+    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, kExceptionNames[known]);
+  }
+  return Printf("通讯失败：从机返回异常码 %02X", code);
+}
+
 // The counters are shown with %d and wrap as two's complement, through unsigned arithmetic.
 void Increment(int32_t& counter) {
   counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
@@ -60,16 +75,23 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   CaptureControls();
   // A good frame that answers an older or a different request is not stored: it would put
   // values into the device image under the wrong registers.
-  if (result == 0 && timedOut == 0 && ReplyFitsRequest()) {
+  if (result == 0 && timedOut == kLinkFrame && ReplyFitsRequest()) {
     m_status = kSuccessText;
     Increment(m_link.m_successCount);
     if (m_link.m_successCount == 0) m_link.m_failureCount = 0;
     DecodeReply();
   } else {
-    m_status = kFailureText;
     Increment(m_link.m_failureCount);
     Increment(m_rxCount);
-    m_rxLog = Printf("第 %d 次接收失败", m_rxCount);
+    if (timedOut == kLinkException) {
+      // The meter refused the request: say why, and log the refusal as it came.
+      m_status = ExceptionText(result);
+      m_rxLog = Printf("第 %d 次接收失败(Hex) : ", m_rxCount);
+      m_link.DumpRx(m_rxLog);
+    } else {
+      m_status = kFailureText;
+      m_rxLog = Printf("第 %d 次接收失败", m_rxCount);
+    }
   }
   RefreshDisplay();
   UpdateControlStates();
@@ -84,6 +106,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 }
 
 void MainDialog::LogTxFrame() {
+  m_requestStale = false;  // the request just made went out with the settings now in force
   Increment(m_txCount);
   m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);

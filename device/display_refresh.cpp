@@ -84,10 +84,12 @@ void RefreshRegisterBrowser(MainDialog& dialog) {
     return;
   }
   const RegisterDescriptor& entry = dialog.m_regTable[index];
+  // A value typed for writing shows until it is written or given up; else the image's value.
+  const uint16_t value = dialog.m_regPending.value_or(entry.value);
   dialog.m_regNumber = Printf("%04X", static_cast<unsigned>(entry.address));
-  dialog.m_regHex = Printf("%04X", static_cast<unsigned>(entry.value));
+  dialog.m_regHex = Printf("%04X", static_cast<unsigned>(value));
   const std::string format = Printf("%%.%dlf", entry.decimals);
-  dialog.m_regReal = Printf(format.c_str(), entry.value * entry.scale);
+  dialog.m_regReal = Printf(format.c_str(), value * entry.scale);
   // The image is all zero until the register table has been loaded.
   dialog.m_regName = Printf("%s", entry.name != nullptr ? entry.name : "");
 }

@@ -168,6 +168,8 @@ void DecodeHarmonics(MainDialog& dialog, const Registers& registers) {
 }
 
 void DecodeParameters(MainDialog& dialog, const Registers& registers) {
+  // Read before the slave address, port or line changed: maybe another meter's block.
+  if (dialog.m_requestStale) return;
   for (int k = 0; k < kParameterCount && registers.Has(k); ++k) {
     dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
   }
@@ -178,11 +180,10 @@ void DecodeParameters(MainDialog& dialog, const Registers& registers) {
 void DecodeRegisters(MainDialog& dialog, const uint8_t* frame) {
   const Registers registers(frame);
   if (dialog.m_link.m_lastCount == 1) {
-    // The register browser read its one register.
-    const int32_t index = dialog.m_regIndex;
-    if (index >= 0 && index < kRegisterCount && registers.Has(0)) {
-      dialog.m_regTable[index].value = registers.U16(0);
-    }
+    // The register browser read one register: the one at the address asked for, even if the
+    // operator has selected another since.
+    const int32_t index = dialog.FindEntry(dialog.m_link.m_readStart);
+    if (index >= 0 && registers.Has(0)) dialog.m_regTable[index].value = registers.U16(0);
   } else if (dialog.m_link.m_readStart >= kParameterStart) {
     DecodeParameters(dialog, registers);
   } else if (dialog.m_link.m_readStart >= kHarmonicStart) {
@@ -260,22 +261,17 @@ void MainDialog::DecodeReply() {
     case kFnReadInput:
       DecodeRegisters(*this, frame);
       break;
-    case kFnWriteRegister:
-      if (m_regIndex >= 0 && m_regIndex < kRegisterCount) {
-        m_regTable[m_regIndex].value = static_cast<uint16_t>(frame[4] << 8 | frame[5]);
-      }
+    case kFnWriteRegister: {
+      // The meter echoes the register it wrote and the value it took.
+      const int32_t index = FindEntry(static_cast<uint16_t>(frame[2] << 8 | frame[3]));
+      if (index >= 0) m_regTable[index].value = static_cast<uint16_t>(frame[4] << 8 | frame[5]);
       break;
+    }
     case kFnReadEvent:
       DecodeEvent(*this, frame + kDataOffset);
       break;
     default:
       break;
-  }
-  const uint8_t code = frame[1];
-  if ((code >= kFnReadCoils && code <= kFnReadInput) || code == kFnWriteRegister ||
-      code == kFnReadEvent) {
-    // A request issued after this completion was posted is no longer outstanding.
-    m_link.m_ticks = 0;
   }
   RefreshDisplay();
 }

@@ -46,37 +46,66 @@ uint32_t Signed(uint32_t magnitude, bool negative) { return negative ? 0u - magn
 
 // A decimal exponent that saturates instead of overflowing; far beyond any double's range.
 constexpr int64_t kExponentLimit = 1'000'000'000;
+// Integer magnitudes are kept exactly up to here and stop growing beyond: every destination the
+// console has is far smaller, and no count of digits can overflow the arithmetic.
+constexpr uint64_t kMagnitudeLimit = uint64_t{1} << 40;
 
-}  // namespace
+// A number read from the front of a text, and where it ended.
+template <typename T>
+struct Scanned {
+  std::optional<T> value;
+  std::size_t end = 0;
+};
 
-std::optional<int32_t> ScanInt(std::string_view text) {
+// Digits of an integer: the value modulo 2^32 (what "%d" and "%x" keep) and, for range checks,
+// its magnitude up to kMagnitudeLimit.
+struct Magnitude {
+  uint32_t low32 = 0;
+  uint64_t capped = 0;
+  bool negative = false;
+
+  void Add(uint32_t base, uint32_t digit) {
+    low32 = low32 * base + digit;
+    capped = std::min(capped * base + digit, kMagnitudeLimit);
+  }
+  // The value with its sign, or nullopt when it lies outside [min, max].
+  std::optional<int64_t> Within(int64_t min, int64_t max) const {
+    const int64_t value = negative ? -static_cast<int64_t>(capped) : static_cast<int64_t>(capped);
+    if (value < min || value > max) return std::nullopt;
+    return value;
+  }
+};
+
+Scanned<Magnitude> ScanDecimalAt(std::string_view text) {
   Cursor cursor(text);
-  if (!IsDigit(cursor.Peek())) return std::nullopt;
-  uint32_t value = 0;
+  if (!IsDigit(cursor.Peek())) return {};
+  Magnitude number;
+  number.negative = cursor.Negative();
   while (IsDigit(cursor.Peek())) {
-    value = value * 10u + static_cast<uint32_t>(cursor.Peek() - '0');
+    number.Add(10, static_cast<uint32_t>(cursor.Peek() - '0'));
     cursor.Skip();
   }
-  return static_cast<int32_t>(Signed(value, cursor.Negative()));
+  return {number, cursor.At()};
 }
 
-std::optional<uint32_t> ScanHex(std::string_view text) {
+Scanned<Magnitude> ScanHexAt(std::string_view text) {
   Cursor cursor(text);
   // "0x" is a prefix only when a hex digit follows; otherwise the 0 is the number.
   if (cursor.Peek() == '0' && (cursor.Peek(1) == 'x' || cursor.Peek(1) == 'X') &&
       HexDigit(cursor.Peek(2)) >= 0) {
     cursor.Skip(2);
   }
-  if (HexDigit(cursor.Peek()) < 0) return std::nullopt;
-  uint32_t value = 0;
+  if (HexDigit(cursor.Peek()) < 0) return {};
+  Magnitude number;
+  number.negative = cursor.Negative();
   for (int digit = HexDigit(cursor.Peek()); digit >= 0; digit = HexDigit(cursor.Peek())) {
-    value = value * 16u + static_cast<uint32_t>(digit);
+    number.Add(16, static_cast<uint32_t>(digit));
     cursor.Skip();
   }
-  return Signed(value, cursor.Negative());
+  return {number, cursor.At()};
 }
 
-std::optional<double> ScanDouble(std::string_view text) {
+Scanned<double> ScanDoubleAt(std::string_view text) {
   Cursor cursor(text);
   const std::size_t begin = cursor.At();
   // Decimal position of the leading significant digit, to tell an overflow from an underflow.
@@ -98,7 +127,7 @@ std::optional<double> ScanDouble(std::string_view text) {
       cursor.Skip();
     }
   }
-  if (!digits) return std::nullopt;
+  if (!digits) return {};
   // The exponent counts only when at least one digit follows the e and its sign.
   if (cursor.Peek() == 'e' || cursor.Peek() == 'E') {
     const std::size_t sign = cursor.Peek(1) == '+' || cursor.Peek(1) == '-' ? 1 : 0;
@@ -117,14 +146,82 @@ std::optional<double> ScanDouble(std::string_view text) {
   double value = 0.0;
   const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
   if (result.ec == std::errc::result_out_of_range) value = magnitude > 0 ? HUGE_VAL : 0.0;
-  return cursor.Negative() ? -value : value;
+  return {cursor.Negative() ? -value : value, cursor.At()};
 }
 
-uint16_t ScaledToRaw(double value, double scale) {
-  const double raw = value / scale;
-  // Outside the 64-bit range (and NaN) the processor's conversion gives 0x8000000000000000,
-  // whose low 16 bits are 0.
-  constexpr double kTwoTo63 = 9223372036854775808.0;
-  if (!(raw >= -kTwoTo63 && raw < kTwoTo63)) return 0;
-  return static_cast<uint16_t>(static_cast<uint64_t>(static_cast<int64_t>(raw)) & 0xFFFFu);
+// Only blanks follow the number.
+bool EndsClean(std::string_view text, std::size_t end) {
+  for (std::size_t k = end; k < text.size(); ++k) {
+    if (!IsBlank(text[k])) return false;
+  }
+  return true;
+}
+
+// The outcome of a scan against a destination: no number, junk after it, or a value that may
+// still not fit (nullopt).
+template <typename T, typename U>
+Entered<T> Judge(const Scanned<U>& scanned, std::string_view text, const std::optional<T>& fitted) {
+  if (!scanned.value) return {Entry::NoNumber, T{}};
+  if (!EndsClean(text, scanned.end)) return {Entry::Malformed, T{}};
+  if (!fitted) return {Entry::OutOfRange, T{}};
+  return {Entry::Accepted, *fitted};
+}
+
+}  // namespace
+
+std::optional<int32_t> ScanInt(std::string_view text) {
+  const Scanned<Magnitude> scanned = ScanDecimalAt(text);
+  if (!scanned.value) return std::nullopt;
+  return static_cast<int32_t>(Signed(scanned.value->low32, scanned.value->negative));
+}
+
+std::optional<uint32_t> ScanHex(std::string_view text) {
+  const Scanned<Magnitude> scanned = ScanHexAt(text);
+  if (!scanned.value) return std::nullopt;
+  return Signed(scanned.value->low32, scanned.value->negative);
+}
+
+std::optional<double> ScanDouble(std::string_view text) { return ScanDoubleAt(text).value; }
+
+std::optional<int64_t> StepsOf(double value, double scale) {
+  const double quotient = value / scale;
+  constexpr double kTwoTo62 = 4611686018427387904.0;
+  if (!(std::fabs(quotient) < kTwoTo62)) return std::nullopt;  // NaN and infinities included
+  const double nearest = std::nearbyint(quotient);
+  constexpr double kTolerance = 1e-9;
+  if (std::fabs(quotient - nearest) <= kTolerance * std::max(1.0, std::fabs(nearest))) {
+    return static_cast<int64_t>(nearest);
+  }
+  return static_cast<int64_t>(std::trunc(quotient));
+}
+
+Entered<int64_t> EnterScaled(std::string_view text, double scale, int64_t min, int64_t max) {
+  const Scanned<double> scanned = ScanDoubleAt(text);
+  const std::optional<int64_t> steps =
+      scanned.value ? StepsOf(*scanned.value, scale) : std::nullopt;
+  const bool fits = steps.has_value() && steps.value() >= min && steps.value() <= max;
+  return Judge(scanned, text, fits ? steps : std::nullopt);
+}
+
+Entered<int64_t> EnterInteger(std::string_view text, int64_t min, int64_t max) {
+  const Scanned<Magnitude> scanned = ScanDecimalAt(text);
+  std::optional<int64_t> value;
+  if (scanned.value) value = scanned.value->Within(min, max);
+  return Judge(scanned, text, value);
+}
+
+Entered<int32_t> EnterInt32(std::string_view text) {
+  const Entered<int64_t> entered = EnterInteger(text, INT32_MIN, INT32_MAX);
+  return {entered.outcome, static_cast<int32_t>(entered.value)};
+}
+
+Entered<uint16_t> EnterHex16(std::string_view text) {
+  const Scanned<Magnitude> scanned = ScanHexAt(text);
+  std::optional<uint16_t> value;
+  if (scanned.value) {
+    if (const auto fitted = scanned.value->Within(0, 0xFFFF)) {
+      value = static_cast<uint16_t>(*fitted);
+    }
+  }
+  return Judge(scanned, text, value);
 }

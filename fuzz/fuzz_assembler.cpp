@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           ticksWithoutEnd = 0;
         }
         // A transaction started in RTU mode ends within its time-out.
-        if (link.m_protocol == kProtocolRtu) Check(ticksWithoutEnd <= link.m_timeoutTicks + 32);
+        if (link.m_protocol == kProtocolRtu) Check(ticksWithoutEnd <= link.m_replyTicks + 32);
         break;
       }
       case 5: {  // a request goes out

@@ -23,7 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   (void)ScanInt(text);
   (void)ScanHex(text);
-  if (auto v = ScanDouble(text)) (void)ScaledToRaw(*v, 0.00319844);
+  if (auto v = ScanDouble(text)) (void)StepsOf(*v, 0.00319844);
+  (void)EnterScaled(text, 0.001, 0, 0xFFFF);
+  (void)EnterInt32(text);
+  (void)EnterHex16(text);
 
   HeadlessWindow window;
   MainDialog dialog(window);

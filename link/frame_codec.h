@@ -21,6 +21,11 @@ constexpr uint8_t kFnReadEvent = 8;
 constexpr uint8_t kFnClearEvents = 9;
 constexpr uint8_t kFnWriteMultiple = 16;
 
+// The slave addresses a request may name: 0 is the broadcast every device on the bus obeys and
+// none answers, and 248 to 255 are reserved.
+constexpr int32_t kFirstSlaveAddress = 1;
+constexpr int32_t kLastSlaveAddress = 247;
+
 // The longest reply the receiver assembles (5 + a byte count of 255) and the buffer size.
 constexpr int kMaxReplyLen = 260;
 constexpr int kFrameBufferSize = 2048;

@@ -1,5 +1,8 @@
 #include "link/modbus_link.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 constexpr int32_t kDefaultTimeoutTicks = 50;
@@ -18,6 +21,18 @@ bool IsByteCounted(uint8_t code) {
 // Replies of exactly 8 bytes.
 bool IsFixedEight(uint8_t code) { return code == 5 || code == 6 || code == 9 || code == 16; }
 
+// An exception reply: the request's function with the high bit set, then the exception code;
+// five bytes with the CRC.
+bool IsException(uint8_t code) { return (code & 0x80) != 0; }
+constexpr int32_t kExceptionLen = 5;
+
+// The reply time-out never falls below the timer's 50 ticks; on slow lines it also allows the
+// request and its longest reply on the wire, plus this much.
+constexpr int32_t kReplyMarginMs = 1000;
+
+// The link's own tallies count on through every value and wrap.
+uint32_t Incremented(uint32_t counter) { return counter + 1u; }
+
 void PutWord(uint8_t* at, uint16_t value) {
   at[0] = static_cast<uint8_t>(value >> 8);
   at[1] = static_cast<uint8_t>(value & 0xFF);
@@ -30,6 +45,7 @@ void ModbusLink::SetDefaults() {
   m_failureCount = 0;
   m_ticks = 0;
   m_timeoutTicks = kDefaultTimeoutTicks;
+  m_replyTicks = kDefaultTimeoutTicks;
   m_timerPeriod = kDefaultTimerPeriodMs;
   m_rxPos = 0;
   m_slaveAddress = 1;
@@ -42,18 +58,59 @@ void ModbusLink::SetDefaults() {
 
 template <typename Build>
 void ModbusLink::Send(Build build) {
+  // Address 0 is the broadcast that every meter on the bus obeys and none answers: the console
+  // never sends it, whatever the address field held.
+  if ((m_slaveAddress & 0xFF) == 0) return;
   if (m_protocol == kProtocolRtu) {
     if (!m_isOpen) return;
     const uint16_t length = build();
-    m_rxPos = 0;
-    m_ticks = 1;
+    StartTransaction(length);
     Write(m_txBuf, length);
   } else if (m_protocol == kProtocolAscii) {
     // No ASCII framing: the transaction is marked outstanding and nothing goes out.
     if (!m_isOpen) return;
     m_rxPos = 0;
     m_ticks = 1;
+    m_replyTicks = m_timeoutTicks;
   }
+}
+
+void ModbusLink::StartTransaction(uint16_t requestLength) {
+  // Bytes still waiting (a late answer to an earlier request, noise) and a partial frame can
+  // never be this request's answer.
+  DiscardInput();
+  if (m_ticks != 0) m_replacedCount = Incremented(m_replacedCount);
+  m_rxPos = 0;
+  m_ticks = 1;
+  m_requestAddress = m_txBuf[0];
+  m_requestFunction = m_txBuf[1];
+  m_replyTicks = std::max(m_timeoutTicks, WireTicks(requestLength + LongestReply()));
+  m_requestsWritten = Incremented(m_requestsWritten);
+}
+
+int32_t ModbusLink::LongestReply() const {
+  const int32_t count = m_txBuf[4] << 8 | m_txBuf[5];
+  switch (m_txBuf[1]) {
+    case kFnReadCoils:
+    case kFnReadInputs:
+      return 5 + (count + 7) / 8;
+    case kFnReadHolding:
+    case kFnReadInput:
+      return std::min(5 + 2 * count, kMaxReplyLen);
+    case kFnReadEvent:
+      return kMaxReplyLen;  // the meter gives the record's length
+    default:
+      return 8;
+  }
+}
+
+int32_t ModbusLink::WireTicks(int32_t characters) const {
+  // Start bit, data bits, parity bit, stop bits.
+  const int64_t bits = 1 + m_dataBits + (m_parity != 0 ? 1 : 0) + ((m_stopBits & 1) != 0 ? 1 : 2);
+  const int64_t baud = std::max<uint32_t>(m_baudRate, 1);
+  const int64_t ms = (characters * bits * 1000 + baud - 1) / baud + kReplyMarginMs;
+  const int64_t period = std::max(m_timerPeriod, 1);
+  return static_cast<int32_t>(std::min<int64_t>((ms + period - 1) / period, INT32_MAX));
 }
 
 uint16_t ModbusLink::BuildHeader(uint8_t function, uint16_t word1, uint16_t word2) {
@@ -154,6 +211,8 @@ void ModbusLink::DumpRx(std::string& text) const {
       AppendHex(text, m_rxBuf, m_rxBuf[2] + 5);
     } else if (IsFixedEight(code)) {
       AppendHex(text, m_rxBuf, 8);
+    } else if (IsException(code)) {
+      AppendHex(text, m_rxBuf, kExceptionLen);
     } else {
       text += "未知功能码";
     }
@@ -174,21 +233,22 @@ void ModbusLink::Post(int32_t wParam, int32_t lParam) {
 
 void ModbusLink::ReceiveRtu() {
   if (m_ticks != 0) {
-    if (m_ticks < m_timeoutTicks) {
+    if (m_ticks < m_replyTicks) {
       ++m_ticks;
     } else {
       const int32_t received = m_rxPos;
       m_rxPos = 0;
       m_ticks = 0;
-      Post(received, 1);
+      Post(received, kLinkTimedOut);
     }
   }
   while (BytesWaiting()) {
     m_rxBuf[m_rxPos] = ReadByte();
     const int32_t p = ++m_rxPos;
-    if (p == 1) continue;  // the address byte; it is not compared with ours
+    if (p == 1) continue;  // the address byte: compared once the frame is whole
     if (p == 2) {
-      m_baseLen = IsByteCounted(m_rxBuf[1]) ? 5 : 8;
+      const uint8_t code = m_rxBuf[1];
+      m_baseLen = IsException(code) ? kExceptionLen : IsByteCounted(code) ? 5 : 8;
       m_expectedLen = m_baseLen;
       continue;
     }
@@ -196,17 +256,33 @@ void ModbusLink::ReceiveRtu() {
       const uint8_t code = m_rxBuf[1];
       if (IsByteCounted(code)) {
         m_expectedLen += m_rxBuf[2];
-      } else if (!IsFixedEight(code)) {
+      } else if (!IsFixedEight(code) && !IsException(code)) {
         m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
       }
       continue;
     }
     if (p == m_expectedLen) {
-      const int32_t difference = CheckFrame(m_rxBuf, static_cast<uint16_t>(m_expectedLen));
       m_rxPos = 0;
-      m_ticks = 0;
-      Post(difference, 0);
-      return;  // further bytes wait for the next tick
+      if (TakeFrame(static_cast<uint16_t>(p))) return;  // further bytes wait for the next tick
     }
   }
+}
+
+bool ModbusLink::TakeFrame(uint16_t n) {
+  const int32_t difference = CheckFrame(m_rxBuf, n);
+  // With nothing outstanding no frame answers anything (a reply after its time-out); while a
+  // request is outstanding, a whole frame from another slave or with another function is not its
+  // answer, and the line is listened to on. A damaged frame cannot say whom it answers: it fails.
+  const bool answers = m_rxBuf[0] == m_requestAddress && (m_rxBuf[1] & 0x7F) == m_requestFunction;
+  if (m_ticks == 0 || (difference == 0 && !answers)) {
+    m_discardedFrames = Incremented(m_discardedFrames);
+    return false;
+  }
+  m_ticks = 0;
+  if (difference == 0 && IsException(m_rxBuf[1])) {
+    Post(m_rxBuf[2], kLinkException);
+  } else {
+    Post(difference, kLinkFrame);
+  }
+  return true;
 }

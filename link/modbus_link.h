@@ -10,7 +10,9 @@
 // The console's Modbus master: protocol mode, slave address, the two frame buffers, the state of
 // the one outstanding transaction, the two communication counts, and one entry point per request.
 // A request made while another transaction is outstanding replaces it; the transaction ends in
-// the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd.
+// the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd. Every request written to
+// the line ends exactly once: answered, refused, timed out or replaced; only a frame from the
+// slave addressed, with the function asked for, answers it.
 class ModbusLink : public SerialPort {
  public:
   ModbusLink() = default;
@@ -52,6 +54,17 @@ class ModbusLink : public SerialPort {
   int32_t m_expectedLen = 0;
   int32_t m_baseLen = 0;
 
+  // The outstanding request: who must answer, with which function, within how many ticks (the
+  // time-out, or longer when the request and its longest reply take longer on the wire).
+  uint8_t m_requestAddress = 0;
+  uint8_t m_requestFunction = 0;
+  int32_t m_replyTicks = 0;
+  // Since start: requests written to the line, requests replaced by a later one before they
+  // ended, and whole frames dropped because they answered nothing outstanding. Wrapping.
+  uint32_t m_requestsWritten = 0;
+  uint32_t m_replacedCount = 0;
+  uint32_t m_discardedFrames = 0;
+
  private:
   // Builders: fill m_txBuf, set the last-request fields, return the frame length.
   uint16_t BuildHeader(uint8_t function, uint16_t word1, uint16_t word2);
@@ -59,5 +72,15 @@ class ModbusLink : public SerialPort {
   // Mode dispatch shared by every entry point; build runs only in RTU mode with the port open.
   template <typename Build>
   void Send(Build build);
+  // A request of this length is about to be written from m_txBuf: the line is cleaned and the
+  // transaction starts.
+  void StartTransaction(uint16_t requestLength);
+  // Bytes of the longest reply the request in m_txBuf can draw.
+  int32_t LongestReply() const;
+  // Ticks the request and that reply take on the wire at the line's settings, plus a second.
+  int32_t WireTicks(int32_t characters) const;
+  // A whole frame of n bytes in m_rxBuf: true when it ended the outstanding transaction, false
+  // when it was dropped and assembly goes on.
+  bool TakeFrame(uint16_t n);
   void Post(int32_t wParam, int32_t lParam);
 };

@@ -27,6 +27,10 @@ int32_t SerialPort::Write(const uint8_t* buffer, uint16_t length) {
   return m_isOpen ? m_line->Write(buffer, length) : 0;
 }
 
+void SerialPort::DiscardInput() {
+  if (m_isOpen) m_line->DiscardInput();
+}
+
 void SerialPort::SetLine(std::unique_ptr<SerialLine> line) {
   Close();
   m_line = std::move(line);

@@ -19,6 +19,10 @@ class SerialLine {
   virtual bool BytesWaiting() = 0;
   virtual uint8_t ReadByte() = 0;
   virtual int32_t Write(const uint8_t* buffer, uint16_t length) = 0;
+  // Drops every received byte still waiting, so a request starts on a clean line.
+  virtual void DiscardInput() {
+    while (BytesWaiting()) ReadByte();
+  }
 };
 
 // The backend built for this platform.
@@ -44,6 +48,7 @@ class SerialPort {
   bool BytesWaiting();  // true when at least one received byte is waiting
   uint8_t ReadByte();   // one byte that BytesWaiting said is there
   int32_t Write(const uint8_t* buffer, uint16_t length);  // 0 when closed; nobody looks at it
+  void DiscardInput();  // received bytes still waiting are dropped; nothing when closed
 
   // Replaces the platform line (tests); closes the port first.
   void SetLine(std::unique_ptr<SerialLine> line);

@@ -150,6 +150,10 @@ class PosixLine : public SerialLine {
     return byte;
   }
 
+  void DiscardInput() override {
+    if (m_fd >= 0) ::tcflush(m_fd, TCIFLUSH);
+  }
+
   int32_t Write(const uint8_t* buffer, uint16_t length) override {
     if (m_fd < 0) return 0;
     if (m_pending.size() + length > kMaxPendingOutput) m_pending.clear();  // a stuck line

@@ -113,6 +113,17 @@ class Win32Line : public SerialLine {
     return m_readByte;
   }
 
+  // The driver's input queue is purged and a read still in progress aborted and collected (it
+  // ends at once), so no byte that came before a request is taken for its answer.
+  void DiscardInput() override {
+    if (m_handle == INVALID_HANDLE_VALUE) return;
+    ::PurgeComm(m_handle, PURGE_RXABORT | PURGE_RXCLEAR);
+    DWORD count = 0;
+    if (m_readPending) ::GetOverlappedResult(m_handle, &m_readOverlap, &count, TRUE);
+    m_readPending = false;
+    m_byteHeld = false;
+  }
+
   // Returns WriteFile's result. The bytes are copied into a free request of their own; when the
   // requests still in flight already fill the output queue the frame is not started (the line is
   // stuck, and the transaction will time out).

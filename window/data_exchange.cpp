@@ -61,6 +61,12 @@ void RefreshText(DialogWindow& window, int id, const std::string& member) {
     window.SetText(id, member);
     return;
   }
+  // An empty text names no entry: the list shows none, so nothing is ever chosen for the
+  // operator (a remote-control confirmation least of all).
+  if (member.empty()) {
+    window.SetText(id, member);
+    return;
+  }
   const std::vector<std::string> entries = window.ListEntries(id);
   for (size_t k = 0; k < entries.size(); ++k) {
     if (StartsWithIgnoringCase(entries[k], member)) {

@@ -14,6 +14,7 @@ void CaptureText(DialogWindow& window, int id, std::string& member);
 bool CaptureInteger(DialogWindow& window, int id, int32_t& member);
 
 // Member to window. A list selects its first entry that begins with the text, ignoring ASCII
-// case; when none does, an editable list shows the text and a fixed list keeps its selection.
+// case; when none does, an editable list shows the text and a fixed list keeps its selection. An
+// empty text shows no entry in either kind of list.
 void RefreshText(DialogWindow& window, int id, const std::string& member);
 void RefreshInteger(DialogWindow& window, int id, int32_t member);

@@ -42,6 +42,9 @@ class DialogWindow : public LinkNotifyTarget {
   virtual int ListSelection(int id) const = 0;  // -1: none
   virtual void SelectListEntry(int id, int index) = 0;
 
+  // The control that holds the keyboard focus (0: none of the dialog's controls).
+  virtual int FocusedControl() const = 0;
+
   virtual void EnableControl(int id, bool enable) = 0;
   virtual bool IsControlEnabled(int id) const = 0;
 

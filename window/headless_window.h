@@ -22,6 +22,7 @@ class HeadlessWindow : public DialogWindow {
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
   void SelectListEntry(int id, int index) override;
+  int FocusedControl() const override { return m_focus; }
   void EnableControl(int id, bool enable) override;
   bool IsControlEnabled(int id) const override;
   void SetCaption(const std::string& caption) override { m_caption = caption; }
@@ -42,7 +43,6 @@ class HeadlessWindow : public DialogWindow {
 
   // What tests look at.
   bool Exists(int id) const { return m_controls.count(id) != 0; }
-  int FocusedControl() const { return m_focus; }
   const std::string& Caption() const { return m_caption; }
   const std::vector<std::string>& MessageBoxes() const { return m_messageBoxes; }
   void ClearMessageBoxes() { m_messageBoxes.clear(); }

@@ -30,19 +30,23 @@ TEST_F(ClockSettingsTest, SyncClockWithoutAnInjectedClockSendsAPlausibleDate) {
   EXPECT_EQ(Value(68) & 0xFF, 0);
 }
 
+// A time of day from 0:00 to 24:00 or nothing: what is refused leaves the register as it was.
 const EditorCase kPeriodCases[] = {
     {1087, "8:30", 158, 510, " 8:30"},
     {1086, "8", 159, 480, " 8:00"},
     {1090, "23:59", 160, 1439, "23:59"},
-    {1089, "25:99", 161, 1599, "26:39"},     // no range check
-    {1094, "-1:30", 162, 65506, "1091:46"},  // -30 kept as its low 16 bits
-    {1091, "8:30:15", 163, 510, " 8:30"},    // the minutes stop at the second colon
-    {1115, " 8:30", 164, 510, " 8:30"},      // the displayed form parses back
-    {1095, "8:", 165, 480, " 8:00"},
-    {1131, ":30", 166, std::nullopt, nullptr},  // no hours: kept
+    {1089, "24:00", 161, 1440, "24:00"},
+    {1115, " 7:45 ", 164, 465, " 7:45"},          // blanks around the numbers
+    {1094, "25:99", 162, std::nullopt, nullptr},  // beyond a day: refused
+    {1094, "-1:30", 162, std::nullopt, nullptr},
+    {1094, "24:01", 162, std::nullopt, nullptr},
+    {1094, "8:60", 162, std::nullopt, nullptr},
+    {1091, "8:30:15", 163, std::nullopt, nullptr},  // not a time of day
+    {1091, "8:", 163, std::nullopt, nullptr},
+    {1091, "8：30", 163, std::nullopt, nullptr},  // a full-width colon
+    {1131, ":30", 166, std::nullopt, nullptr},    // no hours: kept silently
     {1116, "", 167, std::nullopt, nullptr},
     {1133, "noon", 168, std::nullopt, nullptr},
-    {1132, "1092:16", 169, 0, " 0:00"},  // 65536 minutes wrap to 0
 };
 
 TEST_F(ClockSettingsTest, PeriodEditorsStoreMinutesAndShowHoursAndMinutes) {
@@ -66,10 +70,15 @@ TEST_F(ClockSettingsTest, PeriodTextIsCutAfter511Characters) {
   EXPECT_EQ(Value(158), 480);
 }
 
-TEST_F(ClockSettingsTest, ParsePeriodWrapsHugeHoursWithoutOverflow) {
-  EXPECT_EQ(dialog.ParsePeriod("2147483647:59"), static_cast<int32_t>(0x7FFFFFFFu * 60u + 59u));
-  EXPECT_EQ(dialog.ParsePeriod("-2147483648:-1"), static_cast<int32_t>(0x80000000u * 60u - 1u));
-  EXPECT_EQ(dialog.ParsePeriod("x"), std::nullopt);
+TEST_F(ClockSettingsTest, RefusedPeriodsSayWhyAndHugeHoursDoNotOverflow) {
+  Edit(1094, "25:99");
+  EXPECT_EQ(Shown(1072), "输入值超出范围（0:00 至 24:00）");
+  EXPECT_EQ(Shown(1094), dialog.FormatPeriod(StartValue(162)));  // the stored value again
+  Edit(1091, "8:30:15");
+  EXPECT_EQ(Shown(1072), "请输入有效的数值。");
+  EXPECT_EQ(dialog.ParsePeriod("2147483647:59").outcome, Entry::OutOfRange);
+  EXPECT_EQ(dialog.ParsePeriod("99999999999999999999:00").outcome, Entry::OutOfRange);
+  EXPECT_EQ(dialog.ParsePeriod("x").outcome, Entry::NoNumber);
 }
 
 // The six registers in the order of the line: protocol, address, baud, parity, data, stop.
@@ -77,37 +86,42 @@ constexpr int kSettingIndexes[] = {141, 139, 143, 142, 154, 155};
 
 struct SettingsCase {
   std::string typed;
-  std::vector<uint16_t> codes;  // kSettingIndexes order; the address 0xFFFF means kept
-  const char* shown;
+  std::vector<uint16_t> codes;  // kSettingIndexes order; empty: refused, nothing stored
+  std::string shown;            // the line afterwards, or the reason of a refusal; "": unchecked
 };
 
+// codes empty: the line is refused with the reason shown and stores nothing.
 const SettingsCase kSettingsCases[] = {
     {"Modbus ASCII,5:19200,EVEN,7,1", {1, 5, 6, 2, 1, 1}, "Modbus ASCII,5:19200,EVEN,7,1 "},
     {"modbus rtu,1:9600bps,none,8,2", {0, 1, 5, 0, 0, 0}, "Modbus RTU,1:9600,NONE,8,2 "},
-    {"Modbus RTU,1:115200,ODD,8,1", {0, 1, 0, 1, 0, 1}, "Modbus RTU,1:300,ODD,8,1 "},
-    {"Modbus-ASCII , 300 : 4800 , e v e n , 7 , 1", {1, 300, 4, 2, 1, 1}, nullptr},
-    {"Modbus TCP,70000:9600,MARK,6,3", {0, 4464, 5, 0, 0, 0}, "Modbus RTU,4464:9600,NONE,8,2 "},
-    {"Modbus ASCII,x:9600,ODD,7,1", {1, 0xFFFF, 5, 1, 1, 1}, nullptr},
-    {"Modbus ASCII", {1, 0xFFFF, 0, 0, 0, 0}, nullptr},  // the text ends early
-    {"", {0, 0xFFFF, 0, 0, 0, 0}, nullptr},
+    {"Modbus-ASCII , 247 : 4800 , e v e n , 7 , 1", {1, 247, 4, 2, 1, 1}, ""},
+    {"Modbus RTU,1:115200,ODD,8,1", {}, "无法识别的波特率：115200"},
+    {"Modbus RTU,1:9601,ODD,8,1", {}, "无法识别的波特率：9601"},
+    {"Modbus TCP,7:9600,NONE,8,2", {}, "无法识别的通讯规约：Modbus TCP"},
+    {"Modbus RTU,7:9600,MARK,8,2", {}, "无法识别的奇偶校验：MARK"},
+    {"Modbus RTU,7:9600,NONE,6,2", {}, "无法识别的数据位：6"},
+    {"Modbus RTU,7:9600,NONE,8,3", {}, "无法识别的停止位：3"},
+    {"Modbus ASCII,x:9600,ODD,7,1", {}, "无法识别的从机地址：x"},
+    {"Modbus RTU,300:9600,NONE,8,2", {}, "输入值超出范围（1 至 247）"},
+    {"Modbus RTU,0:9600,NONE,8,2", {}, "输入值超出范围（1 至 247）"},
+    {"Modbus ASCII", {}, "从机通讯设定缺少从机地址"},  // the text ends early
     // The protocol token is cut at 127 characters, losing "ASCII".
-    {"Modbus" + std::string(121, ' ') + "ASCII,2:9600,NONE,8,1", {0, 2, 5, 0, 0, 1}, nullptr},
+    {"Modbus" + std::string(121, ' ') + "ASCII,2:9600,NONE,8,1", {}, "无法识别的通讯规约：Modbus"},
     // The line is cut at 255 characters, losing the stop bits.
-    {"Modbus RTU,2:9600,NONE,8," + std::string(230, ' ') + "1", {0, 2, 5, 0, 0, 0}, nullptr},
+    {"Modbus RTU,2:9600,NONE,8," + std::string(230, ' ') + "1", {}, "从机通讯设定缺少停止位"},
 };
 
-TEST_F(ClockSettingsTest, SlaveSettingsLineFillsTheSixRegisters) {
+TEST_F(ClockSettingsTest, SlaveSettingsLineFillsTheSixRegistersOrNone) {
   for (const SettingsCase& c : kSettingsCases) {
     SCOPED_TRACE(c.typed);
-    const uint16_t address = Value(139);
+    std::vector<uint16_t> before;
+    for (int index : kSettingIndexes) before.push_back(Value(index));
     Edit(1159, c.typed);
     for (size_t k = 0; k < std::size(kSettingIndexes); ++k) {
-      const uint16_t expected = (k == 1 && c.codes[k] == 0xFFFF) ? address : c.codes[k];
+      const uint16_t expected = c.codes.empty() ? before[k] : c.codes[k];
       EXPECT_EQ(Value(kSettingIndexes[k]), expected) << "index " << kSettingIndexes[k];
     }
-    if (c.shown != nullptr) {
-      EXPECT_EQ(Shown(1159), c.shown);
-    }
+    if (!c.shown.empty()) EXPECT_EQ(Shown(c.codes.empty() ? 1072 : 1159), c.shown);
   }
 }
 

@@ -39,8 +39,8 @@ inline uint16_t StartValue(int index) {
 }
 
 // A function 3 reply carrying these registers.
-inline Bytes HoldingReply(const std::vector<uint16_t>& values) {
-  Bytes frame = {0x01, 0x03, static_cast<uint8_t>(values.size() * 2)};
+inline Bytes HoldingReply(const std::vector<uint16_t>& values, uint8_t slave = 1) {
+  Bytes frame = {slave, 0x03, static_cast<uint8_t>(values.size() * 2)};
   for (uint16_t v : values) {
     frame.push_back(static_cast<uint8_t>(v >> 8));
     frame.push_back(static_cast<uint8_t>(v & 0xFF));

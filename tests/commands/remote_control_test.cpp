@@ -47,6 +47,36 @@ TEST_F(RemoteControlTest, ExecuteSwitchesAnOutputOnlyWhenStateAndConfirmationAgr
   }
 }
 
+// Nothing is chosen for the operator: the lists start empty, so an untouched "执  行" is refused,
+// and after every press "分/合" and "确 认" are empty again, so a second switching needs a fresh
+// confirmation even for another channel.
+TEST_F(RemoteControlTest, EachSwitchingNeedsAFreshConfirmation) {
+  for (int id : {1143, 1145, 1144}) {
+    EXPECT_EQ(Shown(id), "") << id;
+    EXPECT_EQ(window.ListSelection(id), -1) << id;
+  }
+  const size_t before = Sent();
+  window.Click(1142);
+  EXPECT_EQ(Sent(), before);
+  EXPECT_EQ(Shown(1072), "遥控参数设置不当");
+
+  for (const bool valid : {true, false}) {
+    window.Choose(1143, 3);
+    window.Choose(1145, 1);
+    window.Choose(1144, valid ? 1 : 0);
+    window.Click(1142);
+    if (valid) Echo();
+    EXPECT_EQ(Shown(1143), "3");
+    EXPECT_EQ(Shown(1145), "");
+    EXPECT_EQ(Shown(1144), "");
+  }
+  const size_t after = Sent();
+  window.Choose(1143, 4);
+  window.Click(1142);
+  EXPECT_EQ(Sent(), after);
+  EXPECT_EQ(Shown(1072), "遥控参数设置不当");
+}
+
 TEST_F(RemoteControlTest, ReadButtonsAskForEightInputsOrEightCoils) {
   window.Click(1045);
   EXPECT_EQ(LastFrame(), (Bytes{0x01, 0x02, 0x00, 0x00, 0x00, 0x08, 0x79, 0xCC}));

@@ -98,14 +98,31 @@ TEST_F(SettingsPanelTest, SevenDataBitsAndBackToEight) {
   EXPECT_EQ(window.GetText(1007), "COM1:9600,N,8,2");
 }
 
-TEST_F(SettingsPanelTest, AnAddressAbove255SendsItsLowByteAndStaysAsTyped) {
+// No request ever goes to the broadcast address 0 or to a reserved one: an address outside 1 to
+// 247 is refused with the framework's range box, and the field shows the address in use again,
+// so the next capture raises no box of its own.
+TEST_F(SettingsPanelTest, AnAddressOutside1To247IsRefusedAndTheAddressInUseShown) {
   StartIdle();
+  for (const char* typed : {"0", "248", "256", "300", "-1"}) {
+    SCOPED_TRACE(typed);
+    window.Focus(1028);
+    window.Type(1028, typed);
+    window.ClearMessageBoxes();
+    window.Click(1099);  // "读参数"; leaving the field applies the address first
+    EXPECT_EQ(window.MessageBoxes(),
+              std::vector<std::string>{"请输入一个介于 1 和 247 之间的整数。"});
+    EXPECT_EQ(dialog.m_link.m_slaveAddress, 1);
+    EXPECT_EQ(window.GetText(1028), "1");
+    EXPECT_EQ(wire->written.back().at(0), 0x01);
+    AnswerLast();
+    window.Tick();
+  }
+  window.ClearMessageBoxes();
   window.Focus(1028);
-  window.Type(1028, "300");
-  window.Click(1099);  // "读参数"; leaving the field applies the address first
-  EXPECT_EQ(dialog.m_link.m_slaveAddress, 300);
-  EXPECT_EQ(wire->written.back().at(0), 0x2C);
-  EXPECT_EQ(window.GetText(1028), "300");
+  window.Type(1028, "247");
+  window.Click(1099);
+  EXPECT_TRUE(window.MessageBoxes().empty());
+  EXPECT_EQ(wire->written.back().at(0), 247);
 }
 
 TEST_F(SettingsPanelTest, AnAddressThatIsNotAnIntegerIsRefusedAndTheLastGoodOneKept) {

@@ -119,16 +119,48 @@ INSTANTIATE_TEST_SUITE_P(
                       Outcome{"GoodCrcButTooShort", HoldingReply(1), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConsoleTest, AReplyArrivingAfterItsTimeOutIsStillCountedAndDecoded) {
+// Nothing is outstanding after the time-out: the late reply answers nothing and counts nowhere.
+TEST_F(ConsoleTest, AReplyArrivingAfterItsTimeOutIsDroppedUncounted) {
   Start();
   window.Ticks(50);
   ASSERT_EQ(dialog.m_link.m_failureCount, 1);
   wire->Feed(HoldingReply(44));
   window.Tick();
-  EXPECT_EQ(dialog.m_link.m_successCount, 1);
+  EXPECT_EQ(dialog.m_link.m_successCount, 0);
   EXPECT_EQ(dialog.m_link.m_failureCount, 1);
-  EXPECT_TRUE(StartsWith(dialog.m_rxLog, "第 2 次接收信息帖(Hex) : "));
-  EXPECT_EQ(dialog.m_paramsValid, 1);
+  EXPECT_EQ(dialog.m_rxLog, "第 1 次接收失败");
+  EXPECT_EQ(dialog.m_paramsValid, 0);
+  EXPECT_EQ(dialog.m_link.m_discardedFrames, 1u);
+}
+
+// A meter that refuses says why: the transaction ends at once as a failure, and the status and
+// the receive log carry the meter's code and frame.
+TEST_F(ConsoleTest, AnExceptionReplyShowsTheMetersReason) {
+  const std::pair<uint8_t, const char*> codes[] = {
+      {0x01, "通讯失败：从机返回异常码 01（非法功能）"},
+      {0x02, "通讯失败：从机返回异常码 02（非法数据地址）"},
+      {0x03, "通讯失败：从机返回异常码 03（非法数据值）"},
+      {0x04, "通讯失败：从机返回异常码 04（从机设备故障）"},
+      {0x05, "通讯失败：从机返回异常码 05（确认（正在处理））"},
+      {0x06, "通讯失败：从机返回异常码 06（从机设备忙）"},
+      {0x0B, "通讯失败：从机返回异常码 0B"},
+  };
+  Start();
+  window.Click(1068);  // no polls in between
+  int32_t failures = 0;
+  for (const auto& [code, text] : codes) {
+    if (dialog.m_link.m_ticks == 0) window.Click(1099);
+    std::vector<uint8_t> refusal = {0x01, 0x83, code, 0, 0};
+    CloseFrame(refusal.data(), 5);
+    wire->Feed(refusal);
+    window.Tick();
+    EXPECT_EQ(window.GetText(1072), text);
+    EXPECT_EQ(dialog.m_link.m_failureCount, ++failures);
+    char logged[64];
+    std::snprintf(logged, sizeof logged, "第 %d 次接收失败(Hex) : 01 83 %02X %02X %02X ", failures,
+                  code, refusal[3], refusal[4]);
+    EXPECT_EQ(window.GetText(1011), logged);
+  }
 }
 
 TEST_F(ConsoleTest, AStaleReplyToAnOlderRequestIsAFailureAndStoresNothing) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
+#include <utility>
 
+#include "device/register_table.h"
 #include "device/text_number.h"
 
 namespace {
@@ -82,23 +87,98 @@ TEST(TextNumbers, LongTextsOfDigitsAreReadWhole) {
   EXPECT_EQ(ScanInt(std::string(100000, '\xe4')), std::nullopt);
 }
 
-struct RawCase {
+struct StepsCase {
   double value;
   double scale;
-  uint16_t raw;
+  std::optional<int64_t> steps;
 };
 
-TEST(ScaledToRaw, TruncatesTowardZeroAndKeepsTheLow16Bits) {
-  const RawCase cases[] = {
-      {230.5, 0.1, 2305},    {0.7, 0.1, 6},       {0.3, 0.1, 2},
-      {1.2345, 0.001, 1234}, {70, 0.001, 4464},   {-1, 0.001, 64536},
-      {1, 0.00319844, 312},  {-0.9, 1.0, 0},      {65536 + 7, 1.0, 7},
-      {HUGE_VAL, 1.0, 0},    {-HUGE_VAL, 1.0, 0}, {NAN, 1.0, 0},
-      {1e19, 1.0, 0},        {-1e19, 1.0, 0},     {1099511627783.0, 1.0, 7},
-      {1.0, 0.0, 0},
+TEST(StepsOf, RoundsWhatBinaryArithmeticMissedAndTruncatesTheRest) {
+  const StepsCase cases[] = {
+      {230.5, 0.1, 2305},    {0.3, 0.1, 3},      {0.7, 0.1, 7},  // 2.9999999999999996, 6.99...
+      {1.2345, 0.001, 1234}, {70, 0.001, 70000}, {-1, 0.001, -1000},  {1, 0.00319844, 312},
+      {-0.9, 1.0, 0},        {0.999999, 1.0, 0}, {HUGE_VAL, 1.0, {}}, {-HUGE_VAL, 1.0, {}},
+      {NAN, 1.0, {}},        {1e19, 1.0, {}},    {1.0, 0.0, {}},
   };
-  for (const RawCase& c : cases) {
-    EXPECT_EQ(ScaledToRaw(c.value, c.scale), c.raw) << c.value << " / " << c.scale;
+  for (const StepsCase& c : cases) {
+    EXPECT_EQ(StepsOf(c.value, c.scale), c.steps) << c.value << " / " << c.scale;
+  }
+}
+
+struct EntryCase {
+  const char* text;
+  Entry outcome;
+  int64_t value;  // when accepted
+};
+
+void ExpectEntries(std::span<const EntryCase> cases, const auto& enter) {
+  for (const EntryCase& c : cases) {
+    const auto entered = enter(c.text);
+    EXPECT_EQ(entered.outcome, c.outcome) << '"' << c.text << '"';
+    if (c.outcome == Entry::Accepted) {
+      EXPECT_EQ(entered.value, c.value) << '"' << c.text << '"';
+    }
+  }
+}
+
+TEST(EnterScaled, TakesAWholeNumberThatFitsSixteenUnsignedBits) {
+  const EntryCase cases[] = {
+      {"1.2345", Entry::Accepted, 1234}, {" 65.535 ", Entry::Accepted, 65535},
+      {"-0.0001", Entry::Accepted, 0},   {"65.536", Entry::OutOfRange, 0},
+      {"70", Entry::OutOfRange, 0},      {"-1", Entry::OutOfRange, 0},
+      {"1e400", Entry::OutOfRange, 0},   {"1,5", Entry::Malformed, 0},
+      {"0。5", Entry::Malformed, 0},     {"2.5 s", Entry::Malformed, 0},
+      {"", Entry::NoNumber, 0},          {"abc", Entry::NoNumber, 0},
+  };
+  ExpectEntries(cases, [](const char* text) { return EnterScaled(text, 0.001, 0, 0xFFFF); });
+}
+
+TEST(EnterInt32, TakesAWholeNumberThatFitsThirtyTwoSignedBits) {
+  const std::string nines(100000, '9');
+  const EntryCase cases[] = {
+      {"100000", Entry::Accepted, 100000},
+      {"-2147483648", Entry::Accepted, INT32_MIN},
+      {" 2147483647\t", Entry::Accepted, INT32_MAX},
+      {"2147483648", Entry::OutOfRange, 0},
+      {"99999999999", Entry::OutOfRange, 0},
+      {nines.c_str(), Entry::OutOfRange, 0},
+      {"12a", Entry::Malformed, 0},
+      {"1.5", Entry::Malformed, 0},
+      {"-", Entry::NoNumber, 0},
+  };
+  ExpectEntries(cases, [](const char* text) { return EnterInt32(text); });
+}
+
+TEST(EnterHex16, TakesAWholeNumberFromZeroToFFFF) {
+  const EntryCase cases[] = {
+      {"FFFF", Entry::Accepted, 0xFFFF}, {"0x2a ", Entry::Accepted, 0x2A},
+      {"-0", Entry::Accepted, 0},        {"10002", Entry::OutOfRange, 0},
+      {"10300", Entry::OutOfRange, 0},   {"-0x10", Entry::OutOfRange, 0},
+      {"5g", Entry::Malformed, 0},       {"g", Entry::NoNumber, 0},
+  };
+  ExpectEntries(cases, [](const char* text) { return EnterHex16(text); });
+}
+
+// Every raw value whose shown text carries its register's steps exactly (the step is a whole
+// number of the last digit shown) reads back as itself: the register browser's shown values and
+// the parameter setpoints. Delay, hold, frequency and angles show fewer digits than they step.
+TEST(EnterScaled, EveryRawValueReadsBackFromItsShownText) {
+  std::set<std::pair<double, int>> shown = {{0.001, 3}, {0.1, 2}};  // setpoints: %.3lf, %.2lf
+  for (const RegisterDescriptor& reg : RegisterTable) {
+    const double lastDigits = reg.scale * std::pow(10.0, reg.decimals);
+    if (std::fabs(lastDigits - std::round(lastDigits)) < 1e-9)
+      shown.insert({reg.scale, reg.decimals});
+  }
+  ASSERT_GE(shown.size(), 6u);
+  for (const auto& [scale, decimals] : shown) {
+    int drifted = 0;
+    for (int raw = 0; raw <= 0xFFFF; ++raw) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%.*f", decimals, raw * scale);
+      const Entered<int64_t> read = EnterScaled(text, scale, 0, 0xFFFF);
+      if (read.outcome != Entry::Accepted || read.value != raw) ++drifted;
+    }
+    EXPECT_EQ(drifted, 0) << "scale " << scale << ", " << decimals << " decimals";
   }
 }
 

@@ -133,3 +133,37 @@ TEST_F(OperatorAtSimulatedMeter, StepsBackThroughTheMetersEventsAndClearsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A meter that refuses a request says why, at once rather than after the time-out.
+TEST_F(OperatorAtSimulatedMeter, ShowsTheMetersReasonWhenItRefuses) {
+  struct Refusal {
+    const char* number;
+    const char* value;
+    int32_t code;
+    const char* status;
+  };
+  const Refusal refusals[] = {
+      {"0", "1", 2, "通讯失败：从机返回异常码 02（非法数据地址）"},  // a measured value
+      {"300", "0", 3, "通讯失败：从机返回异常码 03（非法数据值）"},  // slave address 0
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.number);
+    window.Type(1073, r.number);
+    window.Click(1076);  // select and read it, so its value fields show
+    ASSERT_TRUE(TickUntil([&] { return Idle(); }));
+    Edit(1074, r.value);
+    const int failures = dialog.m_link.m_failureCount;
+    ASSERT_TRUE(TickUntil([&] { return Idle(); }));
+    window.Click(1077);
+    // Far inside the 50-tick time-out: the refusal ends the transaction.
+    ASSERT_TRUE(TickUntil([&] { return Idle(); }, 1500));
+    EXPECT_EQ(dialog.m_link.m_failureCount, failures + 1);
+    EXPECT_EQ(Text(1072), r.status);
+    EXPECT_EQ(window.exceptionCodes, std::vector<int32_t>{r.code});
+    window.exceptionCodes.clear();
+  }
+}
+
+}  // namespace

@@ -44,14 +44,16 @@ class ConsoleWithSimulatedMeter : public e2e::ConsoleOnLine {
   // Ticks until the condition holds, and on every tick checks the parameter image: the meter's
   // block never changes, so once it has been read whole any other value was stored from a reply
   // that was not the meter's answer to the request.
-  bool TickWatchingParameters(const std::function<bool()>& done) {
-    return TickUntil([&] {
-      if (dialog.m_paramsValid == 1) {
-        if (!m_firstImage) m_firstImage = ParametersOf(dialog);
-        if (ParametersOf(dialog) != *m_firstImage) ++m_imageChanges;
-      }
-      return done();
-    });
+  bool TickWatchingParameters(const std::function<bool()>& done, int boundMs = e2e::kBoundMs) {
+    return TickUntil(
+        [&] {
+          if (dialog.m_paramsValid == 1) {
+            if (!m_firstImage) m_firstImage = ParametersOf(dialog);
+            if (ParametersOf(dialog) != *m_firstImage) ++m_imageChanges;
+          }
+          return done();
+        },
+        boundMs);
   }
 
   SimProcess sim;
@@ -127,9 +129,9 @@ TEST_F(ConsoleWithSimulatedMeter, KeepsTheParameterImageWhenTheBlockComesBackSho
   ExpectCountsBalance();
 }
 
-// A reply that comes after its time-out, while the line is idle, is one time-out and then one
-// more completion, counted and decoded.
-TEST_F(ConsoleWithSimulatedMeter, CountsALateReplyAsATimeOutAndDecodesItWhenItLands) {
+// A reply that comes after its time-out, while the line is idle, answers nothing: it is one
+// time-out, the late frame is dropped uncounted, and the next read shows its own value.
+TEST_F(ConsoleWithSimulatedMeter, DropsALateReplyAndTheNextReadShowsItsOwnValue) {
   // Well past the 2.5 s time-out, so a few late ticks on a busy machine do not matter.
   Connect({"--delay", "@3:4000"});
   ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= 2 && Idle(); }));
@@ -141,18 +143,53 @@ TEST_F(ConsoleWithSimulatedMeter, CountsALateReplyAsATimeOutAndDecodesItWhenItLa
   window.Click(1099);  // "读参数": reply 3, held back by the meter
   ASSERT_TRUE(TickUntil([&] { return window.TimeOuts() == 1 && Idle(); }));
   EXPECT_EQ(window.timeoutBytes, std::vector<int32_t>{0});
-  EXPECT_EQ(dialog.m_link.m_failureCount, 1);
+  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_discardedFrames == 1; }));
+  EXPECT_EQ(window.Posted(), 3);
   EXPECT_EQ(Text(1050), "999");
+  EXPECT_EQ(Text(1072), "通讯失败");
 
-  ASSERT_TRUE(TickUntil([&] { return window.frames == 3; }));
-  EXPECT_EQ(dialog.m_link.m_successCount, 3);
+  ASSERT_TRUE(Transact([&] { window.Click(1099); }));  // reply 4, on time
   EXPECT_EQ(Text(1050), "100");
-  EXPECT_EQ(Text(1072), "通讯成功");
-
-  window.Click(1068);
-  ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= 5 && Idle(); }));
+  EXPECT_EQ(dialog.m_link.m_successCount, 3);
   EXPECT_EQ(dialog.m_link.m_failureCount, 1);
   ExpectCountsBalance();
+}
+
+// Every request written ends exactly once, under every fault the meter can inject at once:
+// dropped, damaged, noisy, miscounted and late replies. The console's counts add up to the
+// requests it wrote, which are the requests the meter received. A late reply that comes while
+// the next read of the same block is outstanding cannot be told from its answer (RTU frames
+// carry no transaction number): it is taken, and carries the same block.
+TEST_F(ConsoleWithSimulatedMeter, CountsAddUpUnderMixedFaults) {
+  constexpr uint32_t kRequests = 300;
+  tickMs = 10;
+  Connect({"--seed", "7", "--drop", "0.3", "--corrupt-crc", "0.2", "--noise", "0.2",
+           "--wrong-count", "0.1", "--delay", "0.1:3000", "--verbose"});
+  beforeTick = [this] { sim.Drain(); };
+  const ModbusLink& link = dialog.m_link;
+  ASSERT_TRUE(TickWatchingParameters([&] { return link.m_requestsWritten >= kRequests; }, 600000))
+      << link.m_requestsWritten;
+  StopPolling();
+  // Replies held back by the meter still come; they answer nothing now.
+  const size_t lateOnes = sim.ReceivedFrames().size();
+  TickUntil([] { return false; }, 3500);
+
+  const uint32_t written = link.m_requestsWritten;
+  const auto ended =
+      static_cast<uint32_t>(link.m_successCount + link.m_failureCount) + link.m_replacedCount;
+  std::printf(
+      "mixed faults: %u requests written, %d successes, %d failures, %u replaced, %u frames "
+      "discarded\n",
+      written, link.m_successCount, link.m_failureCount, link.m_replacedCount,
+      link.m_discardedFrames);
+  EXPECT_EQ(ended, written);
+  EXPECT_EQ(sim.ReceivedFrames().size(), written);
+  EXPECT_EQ(lateOnes, written);  // nothing was sent while the late replies came in
+  ExpectCountsBalance();
+  EXPECT_GT(link.m_successCount, 0);
+  EXPECT_GT(link.m_failureCount, 0);
+  EXPECT_EQ(m_imageChanges, 0);
+  EXPECT_EQ(Text(1050), "100");
 }
 
 // The meter process dies: its pseudo-terminal hangs up under the console, whose polls then end
@@ -207,6 +244,13 @@ Bytes CutShort() {
 Bytes LongerThanAsked() { return RegisterReply(1, 45, kMarkedBase); }
 Bytes IllegalAddressException() { return WithCrc({1, 0x83, 0x02}); }
 Bytes FromAnotherAddress() { return RegisterReply(7, 44, kMarkedBase); }
+// A late answer to another request (a register write) just before the real one.
+Bytes AnotherFunctionFirst() {
+  Bytes bytes = WithCrc({1, 0x06, 0x03, 0x00, 0x00, 0x05});
+  const Bytes answer = RegisterReply(1, 44, kMarkedBase);
+  bytes.insert(bytes.end(), answer.begin(), answer.end());
+  return bytes;
+}
 Bytes FollowedByNoise() {
   Bytes bytes = RegisterReply(1, 44, kMarkedBase);
   bytes.insert(bytes.end(), {0x01, 0x03, 0xFF});  // the start of a frame that never ends
@@ -217,16 +261,18 @@ struct ScriptedFault {
   const char* name;
   Bytes (*reply)();
   std::vector<int32_t> timeoutBytes;
+  std::vector<int32_t> exceptionCodes;
   int failures;
   bool stored;  // whether the console takes the reply as the meter's answer
 };
 
 const ScriptedFault kScriptedFaults[] = {
-    {"ReplyCutShort", CutShort, {40}, 1, false},
-    {"ReplyLongerThanAsked", LongerThanAsked, {}, 1, false},
-    {"ExceptionReply", IllegalAddressException, {5}, 1, false},
-    {"ReplyFromAnotherAddress", FromAnotherAddress, {}, 0, true},
-    {"NoiseAfterAReply", FollowedByNoise, {}, 0, true},
+    {"ReplyCutShort", CutShort, {40}, {}, 1, false},
+    {"ReplyLongerThanAsked", LongerThanAsked, {}, {}, 1, false},
+    {"ExceptionReply", IllegalAddressException, {}, {2}, 1, false},      // at once, not timed out
+    {"ReplyFromAnotherAddress", FromAnotherAddress, {0}, {}, 1, false},  // no answer, time-out
+    {"AnotherFunctionFirst", AnotherFunctionFirst, {}, {}, 0, true},     // skipped, then taken
+    {"NoiseAfterAReply", FollowedByNoise, {}, {}, 0, true},
 };
 
 class ScriptedFaultyMeter : public e2e::ConsoleOnLine,
@@ -273,6 +319,7 @@ TEST_P(ScriptedFaultyMeter, CountsTheReplyAsTheConsoleJudgesItAndStoresOnlyAFitt
       << "posted " << window.Posted();
   EXPECT_EQ(window.Posted(), 6);
   EXPECT_EQ(window.timeoutBytes, fault.timeoutBytes);
+  EXPECT_EQ(window.exceptionCodes, fault.exceptionCodes);
   EXPECT_EQ(dialog.m_link.m_failureCount, fault.failures);
   ExpectCountsBalance();
   EXPECT_EQ(dialog.m_paramsValid, 1);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fakes/fake_line.h"
@@ -12,6 +14,12 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+std::string HexOf(const Bytes& bytes) {
+  std::string text;
+  AppendHex(text, bytes.data(), static_cast<int>(bytes.size()));
+  return text;
+}
 
 class ReplyAssembler : public ::testing::Test {
  protected:
@@ -27,12 +35,44 @@ class ReplyAssembler : public ::testing::Test {
     for (int k = 0; k < n; ++k) link.PumpReceive();
   }
 
+  // A request of the catalogue with this function code.
+  void Request(uint8_t function) {
+    const uint16_t clock[4] = {};
+    switch (function) {
+      case 1:
+        link.ReadCoils(0, 8);
+        break;
+      case 2:
+        link.ReadInputs(0, 8);
+        break;
+      case 5:
+        link.WriteCoil(3, 1);
+        break;
+      case 6:
+        link.WriteRegister(1, 3);
+        break;
+      case 8:
+        link.ReadEvent(0);
+        break;
+      case 9:
+        link.ClearEvents();
+        break;
+      case 16:
+        link.WriteClock(clock);
+        break;
+      default:
+        link.ReadHolding(0, 1);
+        break;
+    }
+  }
+
   ModbusLink link;
   RecordingTarget target;
   std::shared_ptr<FakeWire> wire;
 };
 
-// Each reply class, fed whole but for its last byte, waits; the last byte completes it.
+// Each reply class, fed whole but for its last byte after the request it answers, waits; the
+// last byte completes it.
 TEST_F(ReplyAssembler, CompletesEachReplyClassAtItsPredictedLength) {
   Bytes data24(24, 0x5A);
   Bytes event{0x01, 0x08, 24};
@@ -42,11 +82,7 @@ TEST_F(ReplyAssembler, CompletesEachReplyClassAtItsPredictedLength) {
       WithCrc({0x01, 0x02, 0x01, 0x0A}),
       WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}),  // 7 bytes: 5 + byte count 2
       WithCrc({0x01, 0x03, 0x00}),              // byte count 0: 5 bytes
-      WithCrc({0x01, 0x04, 0x02, 0x12, 0x34}),
       WithCrc(event),
-      WithCrc({0x01, 0x61, 0x01, 0x00}),
-      WithCrc({0x01, 0x69, 0x00}),
-      WithCrc({0x01, 0x70, 0x02, 0xAA, 0xBB}),
       WithCrc({0x01, 0x05, 0x00, 0x03, 0xFF, 0x00}),
       WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03}),
       WithCrc({0x01, 0x09, 0x00, 0x00, 0x00, 0x00}),
@@ -55,7 +91,7 @@ TEST_F(ReplyAssembler, CompletesEachReplyClassAtItsPredictedLength) {
   for (const Bytes& reply : replies) {
     SCOPED_TRACE(::testing::PrintToString(reply));
     target.posted.clear();
-    link.ReadHolding(0, 1);
+    Request(reply[1]);
     wire->Feed(Bytes(reply.begin(), reply.end() - 1));
     Ticks(1);
     EXPECT_TRUE(target.posted.empty());
@@ -89,6 +125,7 @@ TEST_F(ReplyAssembler, ReportsABadCrcAsReceivedMinusComputed) {
   Bytes altered = WithCrc({0x01, 0x03, 0x02, 0x00, 0x01});
   altered[4] ^= 0x40;
   target.posted.clear();
+  link.ReadHolding(0, 1);
   wire->Feed(altered);
   Ticks(1);
   ASSERT_EQ(target.posted.size(), 1u);
@@ -106,14 +143,92 @@ TEST_F(ReplyAssembler, TimesOutOnTheFiftiethTickWithTheBytesSoFar) {
   EXPECT_EQ(link.m_ticks, 0);
   Ticks(100);
   EXPECT_EQ(target.posted.size(), 1u);
+}
 
-  // An exception reply is predicted at 8 bytes and never completes.
-  target.posted.clear();
+// The time-out allows the request and its longest reply on the wire, plus a second, and never
+// less than the timer's 50 ticks: a 69-register reply alone takes 2.8 s at 600 baud.
+TEST_F(ReplyAssembler, TheTimeOutGrowsWithTheWireTimeAtLowSpeeds) {
+  struct Case {
+    uint32_t baud;
+    uint8_t parity;
+    int32_t ticks;  // for a read of 69 registers, 8 + 143 characters
+  };
+  const Case cases[] = {
+      {9600, 0, 50},  // 173 ms on the wire: the 50 ticks stand
+      {1200, 0, 50},  // 1.38 s + 1 s
+      {600, 0, 76},   // 2.77 s + 1 s = 3.77 s
+      {600, 2, 81},   // a parity bit: 12 bits a character
+      {300, 0, 131},  // 5.54 s + 1 s
+  };
+  for (const Case& c : cases) {
+    link.m_baudRate = c.baud;
+    link.m_parity = c.parity;
+    target.posted.clear();
+    link.ReadHolding(0, 69);
+    EXPECT_EQ(link.m_replyTicks, c.ticks) << c.baud;
+    Ticks(c.ticks - 1);
+    EXPECT_TRUE(target.posted.empty()) << c.baud;
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)}) << c.baud;
+  }
+}
+
+// Before a request goes out, bytes waiting on the line and a partial frame are dropped: they
+// can only belong to something earlier.
+TEST_F(ReplyAssembler, ARequestStartsOnACleanLine) {
+  link.ReadHolding(0, 1);
+  wire->Feed({0x01, 0x03});  // the start of a reply that will not be finished in time
+  Ticks(1);
+  wire->Feed(WithCrc({0x01, 0x03, 0x02, 0x00, 0x07}));  // a late whole reply, still waiting
+  link.ReadHolding(0, 1);
+  EXPECT_TRUE(wire->incoming.empty());
+  EXPECT_EQ(link.m_rxPos, 0);
+  EXPECT_EQ(link.m_replacedCount, 1u);
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  wire->Feed(answer);
+  Ticks(1);
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+  EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
+}
+
+// Only the slave addressed answers, with the function asked for or its exception form: other
+// whole frames are skipped and the real answer after them is taken in the same tick.
+TEST_F(ReplyAssembler, SkipsFramesThatAnswerSomethingElseAndTakesTheAnswer) {
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  const std::vector<Bytes> strangers = {
+      WithCrc({0x07, 0x03, 0x02, 0x00, 0x01}),        // another slave
+      WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03}),  // another function
+      WithCrc({0x01, 0x61, 0x01, 0x00}),              // a function the console never asks for
+      WithCrc({0x01, 0x86, 0x02}),                    // another function's exception
+      WithCrc({0x02, 0x83, 0x02}),                    // another slave's exception
+  };
+  for (const Bytes& stranger : strangers) {
+    SCOPED_TRACE(::testing::PrintToString(stranger));
+    target.posted.clear();
+    const uint32_t discarded = link.m_discardedFrames;
+    link.ReadHolding(0, 1);
+    wire->Feed(stranger);
+    wire->Feed(answer);
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+    EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
+    EXPECT_EQ(link.m_discardedFrames, discarded + 1);
+  }
+}
+
+// An exception reply is five bytes: it ends its transaction at once with the meter's code and
+// leaves the bytes after it alone.
+TEST_F(ReplyAssembler, AnExceptionReplyEndsItsTransactionAtOnceWithItsCode) {
   link.ReadHolding(0, 1);
   wire->Feed(WithCrc({0x01, 0x83, 0x02}));
-  Ticks(50);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(5, 1)});
-  EXPECT_EQ(link.m_rxPos, 0);
+  wire->Feed({0xAA, 0xBB});
+  Ticks(1);
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(2, 2)});
+  EXPECT_EQ(link.m_ticks, 0);
+  EXPECT_EQ(wire->incoming, (std::deque<uint8_t>{0xAA, 0xBB}));
+  std::string log;
+  link.DumpRx(log);
+  EXPECT_EQ(log, HexOf(WithCrc({0x01, 0x83, 0x02})));
 }
 
 TEST_F(ReplyAssembler, DropsAFrameOfAnUnknownCodeAfterItsSeventhByte) {
@@ -127,28 +242,30 @@ TEST_F(ReplyAssembler, DropsAFrameOfAnUnknownCodeAfterItsSeventhByte) {
   EXPECT_TRUE(target.posted.empty());
 }
 
-TEST_F(ReplyAssembler, ReportsOneFramePerTickAndLeavesTheNextInTheDriver) {
+// The answer ends the transaction; a second frame after it answers nothing and counts nowhere.
+TEST_F(ReplyAssembler, TakesTheAnswerAndDropsAFrameThatFollowsIt) {
   const Bytes first = WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03});
   const Bytes second = WithCrc({0x01, 0x06, 0x00, 0x02, 0x00, 0x04});
-  link.ReadHolding(0, 1);
+  link.WriteRegister(1, 3);
   wire->Feed(first);
   wire->Feed(second);
   Ticks(1);
   EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
   EXPECT_EQ(wire->incoming.size(), second.size());
   Ticks(1);
-  EXPECT_EQ(target.posted, (std::vector<Posted>{Done(0, 0), Done(0, 0)}));
-  EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + 8), second);
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+  EXPECT_EQ(link.m_discardedFrames, 1u);
 }
 
-// A late reply completes after the time-out, is reported on its own, and a partial one
-// starts the next frame.
-TEST_F(ReplyAssembler, ReadsBytesWaitingAtTheTimeOutAsANewFrame) {
+// A reply that comes after its time-out answers nothing: the time-out alone is reported. A
+// partial one is assembled on as the start of a new frame.
+TEST_F(ReplyAssembler, DropsAReplyThatCompletesAfterItsTimeOut) {
   link.ReadHolding(0, 1);
   Ticks(49);
   wire->Feed(WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
   Ticks(1);
-  EXPECT_EQ(target.posted, (std::vector<Posted>{Done(0, 1), Done(0, 0)}));
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)});
+  EXPECT_EQ(link.m_discardedFrames, 1u);
 
   target.posted.clear();
   link.ReadHolding(0, 1);
@@ -169,16 +286,11 @@ TEST_F(ReplyAssembler, AsciiModeReadsNothingAndTimesOutOnlyBackInRtu) {
   EXPECT_TRUE(target.posted.empty());
   EXPECT_EQ(link.m_ticks, 1);
   EXPECT_EQ(wire->incoming.size(), 8u);
-  link.m_protocol = 0;
-  Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
-  link.m_protocol = 1;
-  link.ReadHolding(0, 1);
-  link.m_protocol = 0;
+  link.m_protocol = 0;  // the frame waiting answers nothing sent: the time-out ends it
   Ticks(49);
-  EXPECT_EQ(target.posted.size(), 1u);
+  EXPECT_TRUE(target.posted.empty());
   Ticks(1);
-  EXPECT_EQ(target.posted.back(), Done(0, 1));
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)});
 }
 
 // Random traffic: well-formed replies, truncated ones, unknown codes and noise, with requests
@@ -187,7 +299,7 @@ TEST_F(ReplyAssembler, AsciiModeReadsNothingAndTimesOutOnlyBackInRtu) {
 TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction) {
   std::mt19937 random(7);
   auto byte = [&] { return static_cast<uint8_t>(random()); };
-  const uint8_t codes[] = {1, 2, 3, 4, 8, 97, 105, 112, 5, 6, 9, 16, 7, 0x83, 0, 255};
+  const uint8_t codes[] = {1, 2, 3, 3, 3, 3, 4, 8, 97, 105, 112, 5, 6, 9, 16, 7, 0x83, 0, 255};
   int ticksOutstanding = 0;
   for (int round = 0; round < 20000; ++round) {
     const uint32_t action = random() % 40;
@@ -195,7 +307,9 @@ TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction)
       link.ReadHolding(byte(), byte());
       ticksOutstanding = 0;
     } else if (action <= 2) {
-      Bytes body{byte(), codes[random() % std::size(codes)], byte()};
+      // Mostly from the slave asked, so that some frames answer.
+      const uint8_t address = random() % 4 != 0 ? 1 : byte();
+      Bytes body{address, codes[random() % std::size(codes)], byte()};
       const size_t extra = random() % 2 == 0 ? body[2] : random() % 12;
       for (size_t k = 0; k < extra; ++k) body.push_back(byte());
       Bytes frame = WithCrc(body);
@@ -210,7 +324,7 @@ TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction)
     ASSERT_GE(link.m_rxPos, 0);
     ASSERT_LT(link.m_rxPos, kMaxReplyLen);
     for (size_t k = postedBefore; k < target.posted.size(); ++k) {
-      ASSERT_TRUE(target.posted[k].lParam == 0 || target.posted[k].lParam == 1);
+      ASSERT_TRUE(target.posted[k].lParam >= 0 && target.posted[k].lParam <= 2);
     }
     if (outstanding) {
       ++ticksOutstanding;

@@ -255,10 +255,12 @@ TEST_F(RequestCatalogue, ReceiveLogFollowsTheByteCountOrTheFixedLength) {
     link.m_rxBuf[1] = code;
     EXPECT_EQ(DumpRx(link).size(), 2u + 24u) << int{code};
   }
-  for (const uint8_t code : {0, 7, 97, 105, 112, 0x83}) {
+  for (const uint8_t code : {0, 7, 97, 105, 112}) {
     link.m_rxBuf[1] = code;
     EXPECT_EQ(DumpRx(link), "< 未知功能码") << int{code};
   }
+  link.m_rxBuf[1] = 0x83;  // an exception reply: address, function, code and the CRC
+  EXPECT_EQ(DumpRx(link), "< 01 83 02 00 01 ");
 }
 
 TEST_F(RequestCatalogue, LogsInAsciiOrAnUnknownModeCarryTheirFixedTexts) {

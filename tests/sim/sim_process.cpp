@@ -38,6 +38,7 @@ bool SimProcess::Start(const std::vector<std::string>& args) {
   if (m_pid == 0) {
     ::setenv("XDG_CONFIG_HOME", m_home.c_str(), 1);
     ::dup2(pipeFds[1], STDOUT_FILENO);
+    ::dup2(pipeFds[1], STDERR_FILENO);
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     std::vector<char*> argv;
@@ -68,6 +69,29 @@ bool SimProcess::ReadUntil(const std::string& marker) {
     if (n <= 0) return false;  // the child has ended
     m_output.append(buffer, static_cast<size_t>(n));
   }
+}
+
+void SimProcess::Drain() {
+  char buffer[4096];
+  pollfd fd{m_stdout, POLLIN, 0};
+  while (m_stdout >= 0 && ::poll(&fd, 1, 0) == 1) {
+    const ssize_t n = ::read(m_stdout, buffer, sizeof buffer);
+    if (n <= 0) return;
+    m_output.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+std::vector<std::string> SimProcess::ReceivedFrames() {
+  Drain();
+  std::vector<std::string> frames;
+  const std::string marker = "] rx ";
+  for (size_t at = m_output.find(marker); at != std::string::npos;
+       at = m_output.find(marker, at + 1)) {
+    const size_t end = m_output.find('\n', at);
+    if (end == std::string::npos) break;  // the line is not complete yet
+    frames.push_back(m_output.substr(at + marker.size(), end - at - marker.size()));
+  }
+  return frames;
 }
 
 int SimProcess::Wait() {

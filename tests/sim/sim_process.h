@@ -21,6 +21,12 @@ class SimProcess {
   // Waits (bounded) for the child to end by itself and returns its exit status.
   int Wait();
 
+  // Takes in whatever the child has written so far, without waiting. A child started with
+  // --verbose logs every frame on stderr, which goes to the same pipe: drain it now and then.
+  void Drain();
+  // The requests the meter received, in hex as its --verbose log gives them, oldest first.
+  std::vector<std::string> ReceivedFrames();
+
   std::string LinkPath(int port = 1) const;
   const std::string& ConfigHome() const { return m_home; }
   const std::string& DevicePath() const { return m_device; }

@@ -68,6 +68,34 @@ TEST(SimProcess, ExplainsItselfWithHelpAndRefusesBadOptions) {
   EXPECT_EQ(bad.Wait(), 2);
 }
 
+// A meter answers one request at a time: requests that come while its reply is still pending
+// or going out are dropped (and counted), so its output never holds more than one reply.
+TEST(SimProcess, AnswersOneRequestAtATime) {
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start()) << sim.Output();
+  const int console = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(console, 0);
+  // Five reads 10 ms apart, while the first reply (143 bytes, about 150 ms at 9600) goes out.
+  const uint8_t read69[] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x45, 0x84, 0x39};
+  for (int k = 0; k < 5; ++k) {
+    ASSERT_EQ(::write(console, read69, sizeof read69), 8);
+    ::poll(nullptr, 0, 10);
+  }
+  std::string replies;
+  pollfd fd{console, POLLIN, 0};
+  while (::poll(&fd, 1, 1000) == 1) {
+    char chunk[512];
+    const ssize_t n = ::read(console, chunk, sizeof chunk);
+    if (n <= 0) break;
+    replies.append(chunk, static_cast<size_t>(n));
+  }
+  ::close(console);
+  EXPECT_EQ(replies.size(), 143u);
+  ASSERT_EQ(sim.Stop(SIGTERM), 0);
+  EXPECT_NE(sim.Output().find("5 requests received, 4 of them dropped"), std::string::npos)
+      << sim.Output();
+}
+
 // A console killed while it held the port exclusively must not lock the next one out.
 TEST(SimProcess, LiftsTheExclusivityAConsoleLeftBehind) {
   SimProcess sim;

@@ -86,6 +86,10 @@ int main(int argc, char** argv) {
   SimServer server(meter, slave, faults, pty, options.verbose ? stderr : nullptr);
   server.Run(&g_stop, waitMask);
   pty.RemoveLink();
+  std::printf(
+      "quorvel-sim: %llu requests received, %llu of them dropped while a reply was pending\n",
+      static_cast<unsigned long long>(server.Received()),
+      static_cast<unsigned long long>(server.DroppedBusy()));
   std::printf("quorvel-sim: stopped, %s removed\n", PortLinkPath(options.port).c_str());
   return 0;
 }

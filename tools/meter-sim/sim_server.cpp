@@ -91,6 +91,14 @@ void SimServer::HandleFrames(uint64_t nowNs) {
 
 void SimServer::Answer(const std::vector<uint8_t>& request, uint64_t nowNs) {
   LogFrame("rx", request, "");
+  ++m_received;
+  // A meter answers one request at a time: while its reply waits (delayed) or goes out, it does
+  // not take in another one, so its output never holds more than one reply.
+  if (!m_output.Idle()) {
+    ++m_droppedBusy;
+    LogFrame("--", {}, " busy: request dropped (a reply is still pending or going out)");
+    return;
+  }
   // The reply goes out at the line settings the meter had when the request came; settings
   // written by this request take effect after it.
   const uint64_t characterNs = m_meter.Line().CharacterTimeNs();

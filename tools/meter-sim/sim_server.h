@@ -23,6 +23,10 @@ class SimServer {
   // waiting, so a stop request is never missed between the test and the wait.
   void Run(const volatile sig_atomic_t* stop, const sigset_t& waitMask);
 
+  // Whole requests taken off the line, and those of them dropped because a reply was pending.
+  uint64_t Received() const { return m_received; }
+  uint64_t DroppedBusy() const { return m_droppedBusy; }
+
  private:
   void ReadRequests(uint64_t nowNs);
   void HandleFrames(uint64_t nowNs);
@@ -42,4 +46,6 @@ class SimServer {
   uint64_t m_startNs = 0;
   uint64_t m_advancedNs = 0;  // meter time already given, since m_startNs
   bool m_hungUp = false;      // the console's end reported a hang-up; look again later
+  uint64_t m_received = 0;
+  uint64_t m_droppedBusy = 0;
 };

@@ -1,0 +1,41 @@
+// What the operator types reaches the meter only as typed and seen: numbers that do not fit
+// their destination are refused with the reason, and a parameter block read from one meter is
+// never written to another.
+#include <string>
+
+#include "console/main_dialog.h"
+#include "device/text_format.h"
+
+namespace {
+
+constexpr const char* kOutOfRange = "输入值超出范围（%s 至 %s）";
+constexpr const char* kNotANumber = "请输入有效的数值。";
+
+}  // namespace
+
+void MainDialog::RefuseEntry(const std::string& reason) {
+  m_status = reason;
+  m_entryRefused = true;
+}
+
+bool MainDialog::TakeEntry(Entry outcome, const std::string& low, const std::string& high) {
+  switch (outcome) {
+    case Entry::Accepted:
+      return true;
+    case Entry::NoNumber:
+      return false;
+    case Entry::Malformed:
+      RefuseEntry(kNotANumber);
+      return false;
+    case Entry::OutOfRange:
+      RefuseEntry(Printf(kOutOfRange, low.c_str(), high.c_str()));
+      return false;
+  }
+  return false;
+}
+
+void MainDialog::InvalidateParameters() {
+  m_paramsValid = 0;
+  // A reply still to come answers a request made under the old settings.
+  if (m_link.m_ticks != 0) m_requestStale = true;
+}
