@@ -32,6 +32,7 @@ class Win32DialogWindow : public DialogWindow {
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
   void SelectListEntry(int id, int index) override;
+  int FocusedControl() const override { return m_gate.FocusedControl(); }
   void EnableControl(int id, bool enable) override;
   bool IsControlEnabled(int id) const override;
   void SetCaption(const std::string& caption) override;
