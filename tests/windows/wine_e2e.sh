@@ -73,7 +73,6 @@ device=$(sed -n 's/^device: //p' "$work/sim.out")
 ln -sfn "$device" "$com1"
 bash "$(dirname "$0")/check_com_ports.sh" "$WINEPREFIX" "$device" || fail "COM ports of the prefix"
 
-
 started=$SECONDS
 "$wine" "$exe" >"$work/quorvel.log" 2>&1 &
 console=$!
@@ -91,6 +90,10 @@ parameter_reads() { grep -c "] rx 01 03 03 00 00 2C" "$work/sim.log" || true; }
 first_reads=$(parameter_reads)
 polled_parameters() { [ "$(parameter_reads)" -gt "$first_reads" ]; }
 wait_for 10 polled_parameters || fail "no poll of the parameter block after the start-up read"
+# In order: the start-up parameter read, then the blocks at 0, 138 and 768.
+reads=$(sed -n 's/.*\] rx 01 03 \(.. ..\) .*/\1/p' "$work/sim.log" | head -n4 | tr '\n' ' ')
+[ "$reads" = "03 00 00 00 00 8A 03 00 " ] ||
+  fail "the first reads started at '$reads', not at 0300, 0000, 008A and 0300"
 echo "rotation seen after $((SECONDS - started)) s"
 
 # The keyboard goes to the window (there is no window manager to give it the focus).
