@@ -6,11 +6,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl1-mesa-dev
   libmodbus-dev
   fonts-noto-cjk xvfb xauth imagemagick x11-utils
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 wine wine64 xdotool
   locales util-linux socat valgrind
   dpkg-dev file desktop-file-utils appstream
 )
