@@ -12,7 +12,8 @@ void SerialPort::Open() {
   if (!m_isOpen) {
     Report(m_line->LastError());
   } else if (m_reported.fault != LineFault::None) {
-    std::fprintf(stderr, "quorvel: COM%u (%s): open again\n", m_port, m_reported.device.c_str());
+    std::fprintf(stderr, "quorvel: COM%u (%s): open again\n", m_port,
+                 m_line->LastError().device.c_str());
     m_reported = {};
   }
 }

@@ -47,7 +47,8 @@ class SerialLine {
   // True once the open line's device has gone away. Never blocks; asked once per tick, also
   // while nothing is being sent.
   virtual bool Lost() { return false; }
-  // Why the last open failed or the line was lost; fault None after a good open.
+  // Why the last open failed or the line was lost; after a good open, fault None and the device
+  // opened.
   const LineError& LastError() const { return m_error; }
 
  protected:

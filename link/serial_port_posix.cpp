@@ -114,8 +114,8 @@ class PosixLine : public SerialLine {
   // Anything that is not a character device is refused before it is opened: opening a FIFO or
   // a file has effects of its own, and none of them is a serial line.
   bool Open(const SerialPort& settings) override {
-    m_error = {};
     m_device = PortDeviceName(settings.m_port);
+    m_error = {LineFault::None, 0, m_device, ""};
     const std::string path = PortDevicePath(settings.m_port);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return Refuse(errno);

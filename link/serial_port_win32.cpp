@@ -77,8 +77,8 @@ class Win32Line : public SerialLine {
   }
 
   bool Open(const SerialPort& settings) override {
-    m_error = {};
     m_device = PortDevicePath(settings.m_port);
+    m_error = {LineFault::None, 0, m_device, ""};
     m_handle = ::CreateFileA(m_device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_handle == INVALID_HANDLE_VALUE) {
