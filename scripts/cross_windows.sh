@@ -12,7 +12,7 @@ flags=(-std=c++20 -Wall -Wextra -Werror -I"$root")
 objects=()
 # The link, and the window's Win32 system-menu item (plain Win32, no Qt).
 for source in "$root"/link/*.cpp "$root"/window/qt/system_menu_win32.cpp; do
-  [[ "$(basename "$source")" == serial_port_posix.cpp ]] && continue
+  [[ "$(basename "$source")" == *_posix.cpp ]] && continue
   object="$work/$(basename "$source" .cpp).o"
   echo "compile ${source#"$root"/}"
   "$cxx" "${flags[@]}" -c "$source" -o "$object"
