@@ -59,8 +59,9 @@ TEST(Win32Controls, PlaceTheMainDialogInDialogUnitsOfItsFontsBaseUnits) {
   EXPECT_EQ(DluToPixelsY(main.cy, units), 608);
   // The send log at (30, 247), 196 x 61 units.
   EXPECT_EQ(ToPixels(*FindControl(main, 1009), units), (PixelRect{45, 401, 294, 99}));
+  // The protocol list, 64 units wide, at 150 %.
   EXPECT_EQ(ToPixels(*FindControl(main, 1008), DefaultBaseUnits(144)),
-            (PixelRect{23, 53, 135, 30}));
+            (PixelRect{23, 53, 144, 30}));
   EXPECT_EQ(DefaultBaseUnits(96).cx, 6);
   EXPECT_EQ(DefaultBaseUnits(144).cy, 20);  // 150 %: 19.5 rounds up, as MulDiv does
 }
