@@ -218,10 +218,17 @@ const MessageRow kMessageTable[] = {
      [](MainDialog& d, int id) { d.OnPeriodEdited(id); }},
 };
 
+// The window still shows what the last refresh of binding k recorded: that refresh reached the
+// field and nothing has changed its text since.
+bool ShowsRecordedText(const MainDialog& dialog, size_t k) {
+  const MainDialog::PushedField& pushed = dialog.m_pushed[k];
+  return pushed.done && dialog.m_window.TextStamp(kBindings[k].id) == pushed.stamp;
+}
+
 }  // namespace
 
 MainDialog::MainDialog(DialogWindow& window)
-    : m_window(window), m_shownTexts(std::size(kBindings)) {
+    : m_window(window), m_shownTexts(std::size(kBindings)), m_pushed(std::size(kBindings)) {
   m_link.m_notifyWnd = &window;
 }
 
@@ -266,9 +273,14 @@ void MainDialog::OnPostedMessage(uint32_t message, int32_t wParam, int32_t lPara
 void MainDialog::OnTimerMessage(int timerId) { OnTimer(timerId); }
 
 bool MainDialog::CaptureFields() {
-  for (const FieldBinding& field : kBindings) {
+  for (size_t k = 0; k < std::size(kBindings); ++k) {
+    const FieldBinding& field = kBindings[k];
     if (field.text != nullptr) {
-      CaptureText(m_window, field.id, this->*field.text);
+      if (ShowsRecordedText(*this, k)) {
+        this->*field.text = m_shownTexts[k];  // what the window would give
+      } else {
+        CaptureText(m_window, field.id, this->*field.text);
+      }
     } else if (!CaptureInteger(m_window, field.id, this->*field.integer)) {
       return false;
     }
@@ -280,14 +292,20 @@ void MainDialog::PushFields() {
   const int focused = m_window.FocusedControl();
   for (size_t k = 0; k < std::size(kBindings); ++k) {
     const FieldBinding& field = kBindings[k];
+    const std::string text =
+        field.text != nullptr ? this->*field.text : IntegerText(this->*field.integer);
+    // The same text given again to a field that nothing has changed since would change nothing:
+    // the window and the record stay as they are. A refresh then costs only what changed.
+    if (text == m_pushed[k].text && ShowsRecordedText(*this, k)) continue;
     // A reply that arrives while the operator types must not overwrite the typing.
     if (field.id == focused && m_window.GetText(field.id) != m_shownTexts[k]) continue;
     if (field.text != nullptr) {
-      RefreshText(m_window, field.id, this->*field.text);
+      RefreshText(m_window, field.id, text);
     } else {
       RefreshInteger(m_window, field.id, this->*field.integer);
     }
     m_shownTexts[k] = m_window.GetText(field.id);
+    m_pushed[k] = {text, m_window.TextStamp(field.id), true};
   }
 }
 

@@ -240,6 +240,15 @@ class MainDialog : public DialogHandler {
   // ---- Not in the window ----
   // What each bound field showed after the last refresh, in binding order.
   std::vector<std::string> m_shownTexts;
+  // What the last refresh of each bound field gave the window, in binding order: the member's
+  // text and the window's stamp of the field right after. While both are unchanged the window
+  // still shows m_shownTexts, and a refresh or a capture need not ask the window.
+  struct PushedField {
+    std::string text;
+    uint64_t stamp = 0;
+    bool done = false;
+  };
+  std::vector<PushedField> m_pushed;
   // An editor refused what the operator typed; the click that ended the typing is dropped.
   bool m_entryRefused = false;
   // The request outstanding went out before the slave address, port or a line setting changed:

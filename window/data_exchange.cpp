@@ -78,7 +78,11 @@ void RefreshText(DialogWindow& window, int id, const std::string& member) {
 }
 
 void RefreshInteger(DialogWindow& window, int id, int32_t member) {
+  window.SetText(id, IntegerText(member));
+}
+
+std::string IntegerText(int32_t member) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", member);
-  window.SetText(id, text);
+  return text;
 }

@@ -18,3 +18,5 @@ bool CaptureInteger(DialogWindow& window, int id, int32_t& member);
 // empty text shows no entry in either kind of list.
 void RefreshText(DialogWindow& window, int id, const std::string& member);
 void RefreshInteger(DialogWindow& window, int id, int32_t member);
+// The text an integer field shows for its member.
+std::string IntegerText(int32_t member);

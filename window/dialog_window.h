@@ -36,6 +36,11 @@ class DialogWindow : public LinkNotifyTarget {
 
   virtual std::string GetText(int id) const = 0;
   virtual void SetText(int id, const std::string& text) = 0;  // fields, lists and button captions
+  // A number that changes whenever the text of a control may have changed, whoever changed it:
+  // the operator typing, choosing or dropping text, or the logic. Equal numbers at two moments
+  // mean the control showed the same text all along in between. A window that cannot tell gives
+  // a new number every time it is asked.
+  virtual uint64_t TextStamp(int id) const = 0;
 
   virtual ControlKind KindOf(int id) const = 0;
   virtual std::vector<std::string> ListEntries(int id) const = 0;

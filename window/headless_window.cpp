@@ -6,7 +6,7 @@ HeadlessWindow::HeadlessWindow(const DialogTemplate& dialog) {
   m_caption = dialog.caption;
   for (const ControlTemplate& c : dialog.controls) {
     if (c.id == IDC_STATIC) continue;
-    Control control{c.kind, c.text != nullptr ? c.text : "", {}, -1, true};
+    Control control{c.kind, c.text != nullptr ? c.text : "", {}, -1, true, 0};
     for (const char* entry : c.entries) control.entries.emplace_back(entry);
     if (control.kind == ControlKind::DropList || control.kind == ControlKind::DropDown) {
       control.text.clear();
@@ -29,6 +29,7 @@ std::string HeadlessWindow::GetText(int id) const { return At(id).text; }
 
 void HeadlessWindow::SetText(int id, const std::string& text) {
   Control& c = At(id);
+  ++c.stamp;
   c.text = text;
   // A fixed list cannot show a text that is none of its entries.
   if (c.kind == ControlKind::DropList) {
@@ -55,6 +56,7 @@ int HeadlessWindow::ListSelection(int id) const { return At(id).selection; }
 void HeadlessWindow::SelectListEntry(int id, int index) {
   Control& c = At(id);
   if (index < 0 || index >= static_cast<int>(c.entries.size())) return;
+  ++c.stamp;
   c.selection = index;
   c.text = c.entries[static_cast<size_t>(index)];
 }
@@ -76,6 +78,7 @@ void HeadlessWindow::PostMessage(uint32_t message, int32_t wParam, int32_t lPara
 
 void HeadlessWindow::Type(int id, const std::string& text) {
   Control& c = At(id);
+  ++c.stamp;
   c.text = text;
   if (c.kind == ControlKind::DropDown) c.selection = -1;
 }

@@ -18,6 +18,7 @@ class HeadlessWindow : public DialogWindow {
   void SetHandler(DialogHandler* handler) override { m_handler = handler; }
   std::string GetText(int id) const override;
   void SetText(int id, const std::string& text) override;
+  uint64_t TextStamp(int id) const override { return At(id).stamp; }
   ControlKind KindOf(int id) const override;
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
@@ -61,6 +62,7 @@ class HeadlessWindow : public DialogWindow {
     std::vector<std::string> entries;
     int selection = -1;
     bool enabled = true;
+    uint64_t stamp = 0;  // counts every setting of the text, by the logic or the operator
   };
   struct Posted {
     uint32_t message;

@@ -7,7 +7,12 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextCursor>
+#include <functional>
+#include <string>
+#include <utility>
 
 #include "tests/qt/qt_test_support.h"
 
@@ -278,6 +283,68 @@ TEST_F(QtDialogWindowTest, SettingTheTextAFieldAlreadyShowsLeavesTheWidgetAlone)
   window.SetText(kLog, "第 1 次发送\r\n01 03");
   EXPECT_EQ(log->document()->revision(), revision);
   EXPECT_EQ(window.GetText(kLog), "第 1 次发送\r\n01 03");
+}
+
+// The dialog passes over a field while its stamp stands still, so every way its text can change
+// must move the stamp: the operator typing, choosing or pasting, and the window's own setting.
+TEST_F(QtDialogWindowTest, EveryChangeOfAFieldsTextMovesItsStampAndReadingItDoesNot) {
+  auto* edit = static_cast<QLineEdit*>(window.Control(kEdit));
+  auto* editable = static_cast<QComboBox*>(window.Control(kEditableList));
+  auto* fixed = static_cast<QComboBox*>(window.Control(kFixedList));
+  const std::pair<int, std::function<void()>> changes[] = {
+      {kEdit, [&] { QTest::keyClicks(edit, "5"); }},
+      {kEdit, [&] { QTest::keyClick(edit, Qt::Key_Backspace); }},
+      {kEdit, [&] { edit->insert("12"); }},  // as a paste or a drop does
+      {kEdit, [&] { window.SetText(kEdit, "230.5"); }},
+      {kEditableList, [&] { QTest::keyClicks(editable, "9"); }},
+      {kEditableList, [&] { QTest::keyClick(editable, Qt::Key_Down); }},
+      {kEditableList, [&] { window.SetText(kEditableList, "12"); }},
+      {kFixedList, [&] { QTest::keyClick(fixed, Qt::Key_Down); }},
+      {kFixedList, [&] { window.SetText(kFixedList, "COM3:"); }},
+      {kLog, [&] { window.SetText(kLog, "01 03"); }},
+  };
+  for (const auto& [id, change] : changes) {
+    FocusOn(window, id == kLog ? kEdit : id);
+    const uint64_t before = window.TextStamp(id);
+    const std::string text = window.GetText(id);
+    EXPECT_EQ(window.TextStamp(id), before) << id;
+    change();
+    EXPECT_NE(window.TextStamp(id), before) << id << " " << window.GetText(id);
+    EXPECT_NE(window.GetText(id), text) << id;
+  }
+}
+
+// A log takes each new text in place, not with setPlainText, and must be left exactly as
+// setPlainText leaves it: the same picture, the cursor at the start with nothing selected, the
+// view at the top, whatever the operator had scrolled to or selected in the text before.
+TEST_F(QtDialogWindowTest, ALogGivenANewTextLooksAndActsAsIfTheTextWereSetAnew) {
+  QtDialogWindow fresh{kDialog};
+  ASSERT_TRUE(ShowActive(fresh));
+  auto* inPlace = static_cast<QPlainTextEdit*>(window.Control(kLog));
+  auto* setAnew = static_cast<QPlainTextEdit*>(fresh.Control(kLog));
+  std::string dump = "第 12 次接收信息帖(Hex) : ";
+  for (int k = 0; k < 143; ++k) dump += "8A ";
+  const std::string texts[] = {dump, "第 13 次接收失败", "", dump.substr(0, 80) + "\r\n第二行",
+                               dump};
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    for (QPlainTextEdit* log : {inPlace, setAnew}) {  // the operator reads further down
+      QTextCursor selection(log->document());
+      selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+      log->setTextCursor(selection);
+      log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
+    }
+    window.SetText(kLog, text);
+    setAnew->setPlainText(QString::fromStdString(text));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(inPlace->toPlainText(), setAnew->toPlainText());
+    EXPECT_EQ(inPlace->textCursor().position(), setAnew->textCursor().position());
+    EXPECT_EQ(inPlace->textCursor().anchor(), setAnew->textCursor().anchor());
+    EXPECT_EQ(inPlace->verticalScrollBar()->value(), setAnew->verticalScrollBar()->value());
+    EXPECT_EQ(inPlace->verticalScrollBar()->maximum(), setAnew->verticalScrollBar()->maximum());
+    EXPECT_TRUE(inPlace->grab().toImage() == setAnew->grab().toImage());
+  }
+  EXPECT_FALSE(inPlace->document()->isUndoAvailable());
 }
 
 TEST_F(QtDialogWindowTest, ListsStartWithoutASelectionAndAFixedListShowsOnlyItsEntries) {

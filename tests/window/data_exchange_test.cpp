@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +98,70 @@ TEST_F(DialogFields, ShowIntegerMembersInDecimal) {
   EXPECT_EQ(window.GetText(1028), "-300");
   EXPECT_EQ(window.GetText(1081), "-2147483648");
   EXPECT_EQ(window.GetText(1125), "64");
+}
+
+// A refresh passes over a field whose member it gave the field last time and whose text nothing
+// has changed since. The record of what every field shows must still be what the window shows,
+// and a capture must still give what the window holds, whatever changed in between.
+TEST_F(DialogFields, KeepTheRecordOfWhatEachFieldShowsWhenARefreshPassesOverIt) {
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+  };
+  const Step steps[] = {
+      {"nothing", [] {}},
+      {"the members",
+       [&] {
+         dialog.m_ptRatio = "100";
+         dialog.m_wiringText = "三相三线";
+         dialog.m_protocolText = "Modbus ASCII";
+         dialog.m_addressField = 9;
+         dialog.m_rxLog = "第 1 次接收信息帖(Hex) : 01 03";
+       }},
+      {"nothing again", [] {}},
+      {"the operator, in fields without the focus",
+       [&] {
+         window.Type(1050, "75");
+         window.Type(1049, "三相");
+         window.Choose(1008, 0);
+         window.Type(1028, "12");
+       }},
+      {"the logic, in the window",
+       [&] {
+         window.SetText(1028, "200");
+         window.SetText(1011, "");
+       }},
+      {"a member back to its old text", [&] { dialog.m_ptRatio = "75"; }},
+  };
+  window.Focus(1009);
+  dialog.PushFields();
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    dialog.PushFields();
+    ASSERT_TRUE(dialog.CaptureFields());
+    for (const ControlTemplate* c : Fields()) {
+      EXPECT_EQ(dialog.ShownText(c->id), window.GetText(c->id)) << c->id;
+      if (const std::string* member = dialog.TextMember(c->id)) {
+        EXPECT_EQ(*member, window.GetText(c->id)) << c->id;
+      }
+    }
+  }
+  EXPECT_EQ(window.GetText(1050), "75");
+  EXPECT_EQ(window.GetText(1028), "9");
+
+  // The field being typed in is spared however often the window is refreshed, and given back
+  // its member once the operator has left it.
+  window.Focus(1050);
+  window.Type(1050, "7");
+  dialog.m_ptRatio = "75";
+  dialog.PushFields();
+  dialog.PushFields();
+  EXPECT_EQ(window.GetText(1050), "7");
+  EXPECT_EQ(dialog.ShownText(1050), "75");
+  window.Focus(1009);
+  dialog.PushFields();
+  EXPECT_EQ(window.GetText(1050), "75");
 }
 
 // ---- Lists ----

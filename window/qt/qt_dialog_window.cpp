@@ -19,6 +19,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolTip>
 #include <cmath>
@@ -85,6 +89,7 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
       if ((c.style & kMultiLine) != 0) {
         auto* log = new QPlainTextEdit(parent);
         log->setReadOnly((c.style & kReadOnly) != 0);
+        log->setUndoRedoEnabled(!log->isReadOnly());  // nobody can undo in a read-only log
         log->setPlainText(text);
         log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         return log;
@@ -135,6 +140,23 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
 void ShowFromStart(QLineEdit* edit, const QString& text) {
   edit->setText(text);
   edit->home(false);
+}
+
+// A read-only log takes its new text as setPlainText leaves it (the whole text replaced, the
+// cursor at its start with nothing selected, scrolled to the top) for less than half the cost:
+// the logs change on every transaction, and setPlainText lays the text out twice and shapes it
+// a third time to place the cursor. Here the text is replaced in one edit and laid out once, and
+// the layout keeps its glyphs for the cursor and the paint. A read-only log keeps no undo history
+// (see CreateWidget), so the edit leaves none.
+void ReplaceLogText(QPlainTextEdit* log, const QString& text) {
+  QTextDocument* document = log->document();
+  document->firstBlock().layout()->setCacheEnabled(true);
+  QTextCursor all(document);
+  all.beginEditBlock();
+  all.select(QTextCursor::Document);
+  all.insertText(text);
+  all.endEditBlock();
+  log->setTextCursor(QTextCursor(document));
 }
 
 // Places a control on its cell. Labels keep their cell's vertical centre but may grow to the
@@ -233,6 +255,7 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
     if (c.id == IDC_STATIC) continue;
 
     m_controls[c.id] = Entry{c.kind, widget};
+    FollowTextChanges(c.id, widget);
     m_idOfWidget[widget] = c.id;
     widget->installEventFilter(this);
     if (auto* list = qobject_cast<QComboBox*>(widget); list != nullptr && list->lineEdit()) {
@@ -260,6 +283,23 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
       if (previousStop != nullptr) setTabOrder(previousStop, widget);
       previousStop = widget;
     }
+  }
+}
+
+// Every change of a control's text counts, the operator's (typing, choosing, pasting, dropping
+// text) and the logic's alike: a refresh passes over a field only while nothing has changed it
+// since the refresh before.
+void QtDialogWindow::FollowTextChanges(int id, QWidget* widget) {
+  const auto changed = [this, id] { TextChanged(id); };
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    connect(edit, &QLineEdit::textChanged, this, changed);
+  } else if (auto* log = qobject_cast<QPlainTextEdit*>(widget)) {
+    connect(log, &QPlainTextEdit::textChanged, this, changed);
+  } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+    connect(list, &QComboBox::currentIndexChanged, this, changed);
+    connect(list, &QComboBox::currentTextChanged, this, changed);
+    if (list->lineEdit() != nullptr)
+      connect(list->lineEdit(), &QLineEdit::textChanged, this, changed);
   }
 }
 
@@ -299,6 +339,7 @@ std::string QtDialogWindow::GetText(int id) const {
 // costs only the fields that changed, and no cursor or scroll position is disturbed.
 void QtDialogWindow::SetText(int id, const std::string& text) {
   const Entry& e = At(id);
+  TextChanged(id);
   const QString value = QString::fromStdString(text);
   if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
     if (edit->text() != value) ShowFromStart(edit, value);
@@ -308,7 +349,11 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
         it->second.second == log->toPlainText()) {
       return;
     }
-    log->setPlainText(value);
+    if (log->isReadOnly()) {
+      ReplaceLogText(log, value);
+    } else {
+      log->setPlainText(value);
+    }
     m_multiLineTexts[id] = {text, log->toPlainText()};
   } else if (auto* list = qobject_cast<QComboBox*>(e.widget)) {
     if (list->isEditable()) {
@@ -352,6 +397,7 @@ int QtDialogWindow::ListSelection(int id) const {
 void QtDialogWindow::SelectListEntry(int id, int index) {
   auto* list = qobject_cast<QComboBox*>(At(id).widget);
   if (list == nullptr || index < 0 || index >= list->count()) return;
+  TextChanged(id);
   if (list->currentIndex() != index) list->setCurrentIndex(index);
   if (list->isEditable() && list->currentText() != list->itemText(index)) {
     list->setEditText(list->itemText(index));

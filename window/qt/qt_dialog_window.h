@@ -25,6 +25,7 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   void SetHandler(DialogHandler* handler) override { m_handler = handler; }
   std::string GetText(int id) const override;
   void SetText(int id, const std::string& text) override;
+  uint64_t TextStamp(int id) const override { return At(id).stamp; }
   ControlKind KindOf(int id) const override;
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
@@ -66,10 +67,13 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   struct Entry {
     ControlKind kind;
     QWidget* widget;
+    uint64_t stamp = 0;  // counts the changes of the control's text, by the logic or the operator
   };
 
   const Entry& At(int id) const;
   void BuildControls(const DialogTemplate& dialog);
+  void FollowTextChanges(int id, QWidget* widget);
+  void TextChanged(int id) { ++m_controls.at(id).stamp; }
   int ControlIdOf(QObject* object) const;
   // Runs a handler unless one is already running; afterwards the posted messages get their turn.
   template <typename Call>

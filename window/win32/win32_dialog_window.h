@@ -28,6 +28,9 @@ class Win32DialogWindow : public DialogWindow {
   void SetHandler(DialogHandler* handler) override { m_gate.SetHandler(handler); }
   std::string GetText(int id) const override;
   void SetText(int id, const std::string& text) override;
+  // This window does not follow the controls' change notifications: every refresh reads the
+  // controls back, as it always has.
+  uint64_t TextStamp(int) const override { return ++m_lastStamp; }
   ControlKind KindOf(int id) const override;
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
@@ -73,4 +76,5 @@ class Win32DialogWindow : public DialogWindow {
   int m_dpi = 96;
   bool m_windowHoldsFocus = false;  // the focus was parked on the window while a control went
   bool m_runEnded = false;
+  mutable uint64_t m_lastStamp = 0;
 };
