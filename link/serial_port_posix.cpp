@@ -135,6 +135,7 @@ class PosixLine : public SerialLine {
     ::ioctl(fd, TIOCEXCL);
     m_fd = fd;
     m_pending.clear();
+    m_inNext = m_inEnd = 0;
     ::tcflush(m_fd, TCIOFLUSH);
     Configure(settings);
     return true;
@@ -157,11 +158,13 @@ class PosixLine : public SerialLine {
     ::close(m_fd);
     m_fd = -1;
     m_pending.clear();
+    m_inNext = m_inEnd = 0;
   }
 
   bool BytesWaiting() override {
     if (m_fd < 0) return false;
     NoteWriteError(DrainPending(m_fd, m_pending));
+    if (m_inNext < m_inEnd) return true;
     int waiting = 0;
     if (::ioctl(m_fd, FIONREAD, &waiting) != 0) {
       if (IsGone(errno)) MarkLost(errno, std::strerror(errno));
@@ -170,16 +173,24 @@ class PosixLine : public SerialLine {
     return waiting > 0;
   }
 
+  // The bytes come one at a time, in the order the driver received them, but are fetched with
+  // one read of all the driver holds: two system calls a byte would cost a reply more than the
+  // rest of its transaction.
   uint8_t ReadByte() override {
-    uint8_t byte = 0;
-    if (m_fd >= 0 && ::read(m_fd, &byte, 1) != 1) {
-      if (IsGone(errno)) MarkLost(errno, std::strerror(errno));
-      byte = 0;
+    if (m_inNext == m_inEnd && m_fd >= 0) {
+      m_inNext = m_inEnd = 0;
+      const ssize_t n = ::read(m_fd, m_in, sizeof m_in);
+      if (n > 0) {
+        m_inEnd = static_cast<size_t>(n);
+      } else if (n < 0 && IsGone(errno)) {
+        MarkLost(errno, std::strerror(errno));
+      }
     }
-    return byte;
+    return m_inNext < m_inEnd ? m_in[m_inNext++] : 0;
   }
 
   void DiscardInput() override {
+    m_inNext = m_inEnd = 0;
     if (m_fd >= 0) ::tcflush(m_fd, TCIFLUSH);
   }
 
@@ -221,6 +232,10 @@ class PosixLine : public SerialLine {
 
   int m_fd = -1;
   std::vector<uint8_t> m_pending;
+  // Received bytes fetched from the driver and not yet handed on: m_in[m_inNext, m_inEnd).
+  uint8_t m_in[512] = {};
+  size_t m_inNext = 0;
+  size_t m_inEnd = 0;
   std::string m_device;  // what COMn stood for at the last open
 };
 
