@@ -275,13 +275,16 @@ void MainDialog::OnTimerMessage(int timerId) { OnTimer(timerId); }
 bool MainDialog::CaptureFields() {
   for (size_t k = 0; k < std::size(kBindings); ++k) {
     const FieldBinding& field = kBindings[k];
+    // A field nothing has changed since the last refresh holds the text recorded then.
+    const bool recorded = ShowsRecordedText(*this, k);
     if (field.text != nullptr) {
-      if (ShowsRecordedText(*this, k)) {
-        this->*field.text = m_shownTexts[k];  // what the window would give
+      if (recorded) {
+        this->*field.text = m_shownTexts[k];
       } else {
         CaptureText(m_window, field.id, this->*field.text);
       }
-    } else if (!CaptureInteger(m_window, field.id, this->*field.integer)) {
+    } else if (recorded ? !CaptureInteger(m_window, m_shownTexts[k], this->*field.integer)
+                        : !CaptureInteger(m_window, field.id, this->*field.integer)) {
       return false;
     }
   }

@@ -46,8 +46,12 @@ bool IsList(ControlKind kind) {
 void CaptureText(DialogWindow& window, int id, std::string& member) { member = window.GetText(id); }
 
 bool CaptureInteger(DialogWindow& window, int id, int32_t& member) {
+  return CaptureInteger(window, window.GetText(id), member);
+}
+
+bool CaptureInteger(DialogWindow& window, const std::string& text, int32_t& member) {
   int32_t value = 0;
-  if (!ParseWholeInteger(window.GetText(id), value)) {
+  if (!ParseWholeInteger(text, value)) {
     window.MessageBox(kNotAnInteger);
     return false;
   }

@@ -254,7 +254,9 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
     if (c.kind == ControlKind::GroupBox) widget->lower();  // frames stay behind their contents
     if (c.id == IDC_STATIC) continue;
 
-    m_controls[c.id] = Entry{c.kind, widget};
+    if (static_cast<size_t>(c.id) >= m_slotOfId.size()) m_slotOfId.resize(c.id + 1u, 0);
+    m_controls.push_back(Entry{c.kind, widget});
+    m_slotOfId[static_cast<size_t>(c.id)] = static_cast<uint16_t>(m_controls.size());
     FollowTextChanges(c.id, widget);
     m_idOfWidget[widget] = c.id;
     widget->installEventFilter(this);
@@ -304,14 +306,20 @@ void QtDialogWindow::FollowTextChanges(int id, QWidget* widget) {
 }
 
 const QtDialogWindow::Entry& QtDialogWindow::At(int id) const {
-  auto it = m_controls.find(id);
-  if (it == m_controls.end()) throw std::out_of_range("no control " + std::to_string(id));
-  return it->second;
+  const Entry* entry = Find(id);
+  if (entry == nullptr) throw std::out_of_range("no control " + std::to_string(id));
+  return *entry;
 }
 
 QWidget* QtDialogWindow::Control(int id) const {
-  auto it = m_controls.find(id);
-  return it == m_controls.end() ? nullptr : it->second.widget;
+  const Entry* entry = Find(id);
+  return entry == nullptr ? nullptr : entry->widget;
+}
+
+const QtDialogWindow::Entry* QtDialogWindow::Find(int id) const {
+  if (id < 0 || static_cast<size_t>(id) >= m_slotOfId.size()) return nullptr;
+  const uint16_t slot = m_slotOfId[static_cast<size_t>(id)];
+  return slot == 0 ? nullptr : &m_controls[slot - 1u];
 }
 
 int QtDialogWindow::ControlIdOf(QObject* object) const {

@@ -5,6 +5,8 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "window/dialog_window.h"
 
@@ -73,7 +75,9 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   const Entry& At(int id) const;
   void BuildControls(const DialogTemplate& dialog);
   void FollowTextChanges(int id, QWidget* widget);
-  void TextChanged(int id) { ++m_controls.at(id).stamp; }
+  void TextChanged(int id) { ++Find(id)->stamp; }
+  const Entry* Find(int id) const;  // nullptr when the template has no such control
+  Entry* Find(int id) { return const_cast<Entry*>(std::as_const(*this).Find(id)); }
   int ControlIdOf(QObject* object) const;
   // Runs a handler unless one is already running; afterwards the posted messages get their turn.
   template <typename Call>
@@ -89,7 +93,10 @@ class QtDialogWindow : public QWidget, public DialogWindow {
 
   DialogHandler* m_handler = nullptr;
   const DialogTemplate& m_dialog;
-  std::map<int, Entry> m_controls;
+  // The controls with an id, and where each id's control is in m_controls (plus one; 0: none):
+  // every refresh looks up each field, so the lookup is one step into a small array.
+  std::vector<Entry> m_controls;
+  std::vector<uint16_t> m_slotOfId;
   std::map<const QObject*, int> m_idOfWidget;
   // The exact text last given to each multi-line field, which the widget keeps with its own
   // line breaks.
