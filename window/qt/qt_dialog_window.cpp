@@ -95,6 +95,9 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
         return log;
       }
       auto* edit = new QLineEdit(text, parent);
+      // A field paints every pixel of its rectangle (filled panel, sunken frame): when its text
+      // changes, what lies behind it (the dialog, a group frame) need not be painted first.
+      edit->setAttribute(Qt::WA_OpaquePaintEvent);
       edit->setReadOnly((c.style & kReadOnly) != 0);
       edit->setAlignment(HorizontalAlignment(c.style) | Qt::AlignVCenter);
       return edit;
