@@ -3,9 +3,10 @@
 
 usage: write_results.py OUT_DIR RESULTS_MD
 
-OUT_DIR holds headless.json and qt.json (Google Benchmark, aggregates), first_byte.txt,
-line_loss.txt, live.txt, sim.log (the simulated meter's frame log) and loadavg.txt; any of them
-may be missing.
+OUT_DIR holds headless.json and qt.json (Google Benchmark, every repetition), transaction_N.txt,
+first_byte_{after,before}_N.txt, line_loss.txt, live_{after,before}_N.txt with sim_*_N.log (the
+simulated meter's frame log of each live run), load.txt, loadavg.txt, revision.txt and
+baseline.txt; any of them may be missing.
 """
 import datetime
 import json
@@ -74,19 +75,16 @@ def machine(out):
 
 
 def load_benchmarks(path):
-    """run_name -> (median CPU time in ns, label)."""
+    """run_name -> CPU time in ns of each repetition."""
     if not os.path.exists(path):
         return {}
     data = json.load(open(path))
     scale = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
     figures = {}
     for b in data.get("benchmarks", []):
-        if b.get("error_occurred"):
+        if b.get("error_occurred") or b.get("run_type") != "iteration":
             continue
-        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
-            continue
-        if b.get("run_type") == "aggregate" or b["run_name"] not in figures:
-            figures[b["run_name"]] = (b["cpu_time"] * scale[b["time_unit"]], b.get("label", ""))
+        figures.setdefault(b["run_name"], []).append(b["cpu_time"] * scale[b["time_unit"]])
     return figures
 
 
@@ -96,12 +94,34 @@ def key_values(path):
     return dict(line.strip().split("=", 1) for line in open(path) if "=" in line)
 
 
+def runs_of(out, prefix):
+    """The key=value files PREFIX_1.txt, PREFIX_2.txt, ... in run order."""
+    found = []
+    k = 1
+    while os.path.exists(os.path.join(out, f"{prefix}_{k}.txt")):
+        found.append(key_values(os.path.join(out, f"{prefix}_{k}.txt")))
+        k += 1
+    return found
+
+
+def spread(values):
+    """(min, median, max); the median of an even count is the mean of the middle two."""
+    v = sorted(values)
+    n = len(v)
+    mid = v[n // 2] if n % 2 else (v[n // 2 - 1] + v[n // 2]) / 2
+    return v[0], mid, v[-1]
+
+
 def fmt_time(ns):
     if ns < 1e3:
         return f"{ns:.0f} ns"
     if ns < 1e6:
         return f"{ns / 1e3:.1f} µs"
     return f"{ns / 1e6:.2f} ms"
+
+
+def fmt_spread(values, fmt):
+    return " / ".join(fmt(x) for x in spread(values))
 
 
 def verdict(value, goal):
@@ -128,104 +148,141 @@ def count_log(log_path, pattern):
 
 
 def main(out, results):
-    rows = []  # (figure, measured, goal, verdict)
+    rows = []  # (figure, runs, measured min / median / max, load, goal, verdict)
+    loads = key_values(os.path.join(out, "load.txt"))
     headless = load_benchmarks(os.path.join(out, "headless.json"))
     qt = load_benchmarks(os.path.join(out, "qt.json"))
 
-    def bench_row(figures, name, title, goal_ns):
-        if name in figures:
-            ns = figures[name][0]
-            rows.append((title, fmt_time(ns), "≤ " + fmt_time(goal_ns) if goal_ns else "—",
-                         verdict(ns, goal_ns) if goal_ns else "(for information)"))
-        else:
-            rows.append((title, "not measured", "≤ " + fmt_time(goal_ns) if goal_ns else "—", ""))
+    def row(title, values, fmt, stage, goal=None, goal_text="—", judged=None):
+        if not values:
+            rows.append((title, "", "not measured", "", goal_text, ""))
+            return
+        judged = spread(values)[1] if judged is None else judged
+        rows.append((title, str(len(values)), fmt_spread(values, fmt), loads.get(stage, "?"),
+                     goal_text, verdict(judged, goal) if goal is not None else "(for information)"))
 
-    bench_row(headless, "BM_IdleTick", "Idle tick: `OnTimer`, nothing waiting, polling off "
-              "(headless, scripted line)", 20e3)
-    bench_row(headless, "BM_IdleTickOnPty", "Idle tick on the POSIX line over a pseudo-terminal",
-              20e3)
-    bench_row(headless, "BM_PumpReceiveRealtimeReply",
+    def bench_row(figures, stage, name, title, goal_ns):
+        row(title, figures.get(name, []), fmt_time, stage, goal_ns,
+            "≤ " + fmt_time(goal_ns) if goal_ns else "—")
+
+    bench_row(headless, "headless", "BM_IdleTick", "Idle tick: `OnTimer`, nothing waiting, "
+              "polling off (headless, scripted line)", 20e3)
+    bench_row(headless, "headless", "BM_IdleTickOnPty",
+              "Idle tick on the POSIX line over a pseudo-terminal", 20e3)
+    bench_row(headless, "headless", "BM_PumpReceiveRealtimeReply",
               "`PumpReceive` of a whole 143-byte real-time reply", 50e3)
+    bench_row(headless, "headless", "BM_PumpReceiveRealtimeReplyAscii",
+              "`PumpReceive` of the same reply in Modbus ASCII (287 characters)", 50e3)
     blocks = ["real-time block (69)", "harmonic block (70)", "parameter block (44)"]
     for k, block in enumerate(blocks):
-        bench_row(headless, f"BM_DecodeAndRefreshHeadless/{k}",
+        bench_row(headless, "headless", f"BM_DecodeAndRefreshHeadless/{k}",
                   f"`DecodeReply` + `RefreshDisplay`, {block}, headless window", 1e6)
     for k, block in enumerate(blocks):
-        bench_row(qt, f"BM_DecodeAndRefreshQt/{k}",
+        bench_row(qt, "qt", f"BM_DecodeAndRefreshQt/{k}",
                   f"`DecodeReply` + `RefreshDisplay`, {block}, Qt window offscreen", 3e6)
     for k, block in enumerate(blocks):
-        bench_row(qt, f"BM_DecodeRefreshAndPaintQt/{k}",
+        bench_row(qt, "qt", f"BM_DecodeRefreshAndPaintQt/{k}",
                   f"the same plus Qt's layout and paint of the changes, {block}", None)
 
-    first = {}
-    path = os.path.join(out, "first_byte.txt")
-    if os.path.exists(path):
-        first = {l.split(":")[0]: l.split(":")[1].strip() for l in open(path) if ":" in l}
-    if "median" in first:
-        ms = float(first["median"].split()[0])
-        runs = len([k for k in first if k.startswith("run")])
-        rows.append((f"Start-up to the first byte on the wire, offscreen (median of {runs})",
-                     f"{ms:.0f} ms", "≤ 300 ms", verdict(ms, 300)))
-    else:
-        rows.append(("Start-up to the first byte on the wire, offscreen", "not measured",
-                     "≤ 300 ms", ""))
+    ms = lambda x: f"{x:.2f} ms"
+    transaction = runs_of(out, "transaction")
+    row("CPU per polled transaction on the Qt window, simulated time (300 transactions; "
+        "ticks, decode, refresh, Qt's layout and paint)",
+        [float(t["cpu_per_transaction_ms"]) for t in transaction], ms, "transaction", 1.0,
+        "≤ 1 ms")
+    row("the same less as many idle ticks",
+        [float(t["own_per_transaction_ms"]) for t in transaction], ms, "transaction")
+    row("Qt's event loop alone, 50 ms timer, polling off, share of one core",
+        [float(t["idle_loop_share_pct"]) for t in transaction], lambda x: f"{x:.2f} %",
+        "transaction")
+
+    def first_byte(tag):
+        values = []
+        k = 1
+        while os.path.exists(os.path.join(out, f"first_byte_{tag}_{k}.txt")):
+            for line in open(os.path.join(out, f"first_byte_{tag}_{k}.txt")):
+                if line.startswith("median:"):
+                    values.append(float(line.split()[1]))
+            k += 1
+        return values
+
+    revision = open(os.path.join(out, "revision.txt")).read().strip() \
+        if os.path.exists(os.path.join(out, "revision.txt")) else "this tree"
+    baseline = open(os.path.join(out, "baseline.txt")).read().strip() \
+        if os.path.exists(os.path.join(out, "baseline.txt")) else None
+    ms0 = lambda x: f"{x:.0f} ms"
+    row(f"Start-up to the first byte on the wire, offscreen, {revision} "
+        "(each run the median of 5 starts)", first_byte("after"), ms0, "first_byte", 300,
+        "≤ 300 ms")
+    if baseline:
+        row(f"the same, {baseline} (before)", first_byte("before"), ms0, "first_byte")
 
     loss = key_values(os.path.join(out, "line_loss.txt"))
     if loss:
         runs, seconds = loss["runs"], loss["seconds"]
 
-        def spread(key):
-            return [float(v) for v in loss[key].split()[0].split(",")]
+        def loss_row(title, key, goal_ms, fmt=ms0, goal_text=None):
+            lo, mid, hi = [float(v) for v in loss[key].split()[0].split(",")]
+            rows.append((title, runs, " / ".join(fmt(x) for x in (lo, mid, hi)),
+                         loads.get("line_loss", "?"),
+                         goal_text or (f"≤ {goal_ms:.0f} ms" if goal_ms else "—"),
+                         verdict(hi if fmt is ms0 else mid, goal_ms) if goal_ms
+                         else "(for information)"))
 
-        def ms_row(title, key, goal_ms):
-            lo, mid, hi = spread(key)
-            rows.append((f"{title} (min / median / max of {runs})",
-                         f"{lo:.0f} / {mid:.0f} / {hi:.0f} ms",
-                         f"≤ {goal_ms:.0f} ms" if goal_ms else "—",
-                         verdict(hi, goal_ms) if goal_ms else "(for information)"))
-
-        ms_row("Lost line: far end of the pseudo-terminal closed to the loss reported",
-               "detect_ms", 1000)
-        ms_row("Line back: COM1 link re-pointed at a new pseudo-terminal to the port open again",
-               "reopen_ms", 1100)
-        ms_row("the same to the first poll on the new line", "first_poll_ms", None)
-        lost, polling = spread("cpu_lost_pct")[1], spread("cpu_polling_pct")[1]
-        rows.append((f"CPU share while the line is lost ({seconds} s, retries once a second), "
-                     f"median of {runs}", f"{lost:.2f} %", "≤ 1 %", verdict(lost, 1.0)))
-        rows.append((f"CPU share polling a line nobody answers ({seconds} s), median of {runs}",
-                     f"{polling:.2f} %", "—", "(for information)"))
+        loss_row("Lost line: far end of the pseudo-terminal closed to the loss reported",
+                 "detect_ms", 1000)
+        loss_row("Line back: COM1 link re-pointed at a new pseudo-terminal to the port open "
+                 "again", "reopen_ms", 1100)
+        loss_row("the same to the first poll on the new line", "first_poll_ms", None)
+        pct = lambda x: f"{x:.2f} %"
+        loss_row(f"CPU share while the line is lost ({seconds} s, retries once a second)",
+                 "cpu_lost_pct", 1.0, pct, "≤ 1 %")
+        loss_row(f"CPU share polling a line nobody answers ({seconds} s)", "cpu_polling_pct",
+                 None, pct)
     else:
-        rows.append(("Lost line: detection, recovery and CPU share while lost", "not measured",
-                     "≤ 1000 ms, ≤ 1100 ms, ≤ 1 %", ""))
+        row("Lost line: detection, recovery and CPU share while lost", [], ms0, "line_loss")
 
-    live = key_values(os.path.join(out, "live.txt"))
-    if live:
-        wall = float(live["wall_end"]) - float(live["wall_start"])
-        cpu = int(live["cpu_ticks"]) / int(live["clock_ticks_per_second"])
-        share = 100.0 * cpu / wall
-        mb = int(live["vmhwm_kb"]) / 1024.0
-        rows.append((f"CPU time of the program polling the simulated meter ({wall:.0f} s, "
-                     "9600 baud), share of one core", f"{share:.2f} %", "≤ 1 %",
-                     verdict(share, 1.0)))
-        rows.append(("Peak resident memory of the program (VmHWM)", f"{mb:.1f} MB", "≤ 60 MB",
-                     verdict(mb, 60.0)))
-    else:
-        rows.append(("CPU share and peak memory of the program polling the simulated meter",
-                     "not measured", "≤ 1 %, ≤ 60 MB", ""))
+    def live(tag):
+        found = runs_of(out, f"live_{tag}")
+        shares, per, mb = [], [], []
+        for r in found:
+            wall = float(r["wall_end"]) - float(r["wall_start"])
+            cpu_ms = int(r["cpu_ns"]) / 1e6
+            shares.append(cpu_ms / wall / 10.0)
+            per.append(cpu_ms / max(1, int(r["transactions"])))
+            mb.append(int(r["vmhwm_kb"]) / 1024.0)
+        return found, shares, per, mb
+
+    after, shares, per, mb = live("after")
+    seconds = f"{float(after[0]['wall_end']) - float(after[0]['wall_start']):.0f} s" \
+        if after else ""
+    row(f"CPU of the program polling the simulated meter ({seconds} a run, 9600 baud), share "
+        f"of one core, {revision}", shares, lambda x: f"{x:.2f} %", "live", 0.6, "≤ 0.6 %")
+    row(f"the same, CPU per polled transaction (idle ticks included), {revision}", per, ms,
+        "live", 1.0, "≤ 1 ms")
+    if baseline:
+        _, b_shares, b_per, _ = live("before")
+        row(f"CPU share polling, {baseline} (before)", b_shares, lambda x: f"{x:.2f} %", "live")
+        row(f"CPU per polled transaction, {baseline} (before)", b_per, ms, "live")
+    row("Peak resident memory of the program (VmHWM)", mb, lambda x: f"{x:.1f} MB", "live",
+        60.0, "≤ 60 MB")
 
     floor_rows = rotation_floor()
     floor_ms = sum(r[3] for r in floor_rows) * TICK_MS
-    log = os.path.join(out, "sim.log")
-    periods = rotation_periods(log)
-    if periods:
-        mean = sum(periods) / len(periods)
-        rows.append((f"Rotation period of the three blocks, 9600 8N2 (mean of {len(periods)}; "
-                     f"min {min(periods):.0f}, max {max(periods):.0f} ms)",
-                     f"{mean:.0f} ms = {mean / floor_ms:.3f} × floor",
-                     f"≤ 1.05 × {floor_ms:.0f} ms", verdict(mean, 1.05 * floor_ms)))
-    else:
-        rows.append(("Rotation period of the three blocks, 9600 8N2", "not measured",
-                     f"≤ 1.05 × {floor_ms:.0f} ms", ""))
+    wire_ms = sum(r[2] for r in floor_rows) + len(floor_rows) * IDLE_TICKS * TICK_MS
+    means = []
+    for k in range(1, len(after) + 1):
+        periods = rotation_periods(os.path.join(out, f"sim_after_{k}.log"))
+        if periods:
+            means.append(sum(periods) / len(periods))
+    row(f"Rotation period of the three blocks, 9600 8N2 (mean of each run); wire and idle "
+        f"ticks {wire_ms:.0f} ms, whole ticks {floor_ms:.0f} ms",
+        means, ms0, "live", 1.05 * floor_ms, f"≤ 1.05 × {floor_ms:.0f} ms")
+    if means:
+        mid = spread(means)[1]
+        rows.append(("the median against wire and idle ticks, and against whole ticks", "",
+                     f"{mid / wire_ms:.3f} × {wire_ms:.0f} ms, {mid / floor_ms:.3f} × "
+                     f"{floor_ms:.0f} ms", "", "—", "(for information)"))
 
     model, cpus, kernel, load = machine(out)
     now = datetime.datetime.now().astimezone().strftime("%Y-%m-%d %H:%M %Z")
@@ -237,14 +294,20 @@ def main(out, results):
         "",
         f"- Date: {now}",
         f"- Machine: {cpus} logical CPUs (`nproc`), {model}, Linux {kernel}",
-        f"- Load average when the benchmarks started: {load} (the machine may be shared)",
-        "- Build: preset `default` (RelWithDebInfo, `-O2 -g`), `-DQUORVEL_BUILD_BENCH=ON`",
-        "- Micro-benchmarks: median CPU time per operation over 5 repetitions (Google Benchmark)",
+        f"- Load average (1, 5, 15 min) when the benchmarks started: {load}; the Load column "
+        "gives the 1-minute figure when each row's runs began",
+        f"- Build: preset `default` (RelWithDebInfo, `-O2 -g`), `-DQUORVEL_BUILD_BENCH=ON`, "
+        f"revision {revision}" + (f"; the rows marked before: the program at {baseline}, "
+                                  "built the same way, its runs alternating with this tree's"
+                                  if baseline else ""),
+        "- Every figure is min / median / max over its runs; micro-benchmarks give the CPU time "
+        "per operation of each repetition (Google Benchmark). A verdict judges the median, "
+        "except for the line-loss times, which judge the worst run",
         "",
-        "| Figure | Measured | Goal | |",
-        "|---|---|---|---|",
+        "| Figure | Runs | Measured (min / median / max) | Load | Goal | |",
+        "|---|---|---|---|---|---|",
     ]
-    lines += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in rows]
+    lines += [f"| {a} | {b} | {c} | {d} | {e} | {f} |" for a, b, c, d, e, f in rows]
 
     lines += [
         "",
@@ -254,15 +317,23 @@ def main(out, results):
         "and no transaction outstanding. On the scripted line the tick only finds nothing to "
         "do; on a pseudo-terminal it also asks the driver for waiting bytes (`FIONREAD`).",
         "- `PumpReceive`: one receive step over a line that holds exactly the 143 bytes of a "
-        "real-time reply, from the first byte to the posted completion (CRC check included).",
+        "real-time reply, from the first byte to the posted completion (CRC check included); "
+        "in ASCII the 287 characters of the same reply, LRC check and the RTU form with its "
+        "CRC included.",
         "- Decode and refresh: the two calls the completion handler makes for a good reply, "
         "with two replies of different values alternating so that every field's text changes "
         "on every pass, as it does while polling a live meter. On the Qt window the widget "
         "calls are made; the paint row also lets Qt lay out and paint the changed widgets "
         "(`processEvents`, window shown offscreen), which the event loop does after the handler.",
+        "- CPU per polled transaction: `bench/transaction_cpu` runs the console on its Qt window "
+        "(offscreen) and its POSIX line over a pseudo-terminal, with the simulated meter's model "
+        "at the far end in simulated time (replies are handed over once request and reply would "
+        "have crossed the wire at 9600 8N2), ticks given back to back, each followed by the "
+        "event loop's turn; the console's thread CPU clock over 300 transactions, then over as "
+        "many ticks with polling off, then 10 s of the window's own 50 ms timer.",
         "- Start-up: `bench/first_byte` makes a pseudo-terminal, links COM1 to it, starts "
         "`quorvel` with `QT_QPA_PLATFORM=offscreen` and times exec to the first byte on the "
-        "master side (the start-up parameter read).",
+        "master side (the start-up parameter read); a run is the median of five starts.",
         "- Lost line: `bench/line_loss` links COM1 to a pseudo-terminal, starts `quorvel` "
         "offscreen (nothing answers) and, after its first request, takes its CPU time "
         "(`/proc/<pid>/task/*/schedstat`) while it polls; then closes the terminal's far end and "
@@ -272,8 +343,9 @@ def main(out, results):
         "the 50 ms tick before pulling and of the 1 s retry before re-pointing, so the figures "
         "spread as an operator's unplug and replug would.",
         "- CPU and memory: `quorvel` offscreen polls `quorvel-sim` (9600 8N2) for the stated "
-        "time after a 3 s start; CPU is utime + stime from `/proc/<pid>/stat` over the wall "
-        "time, memory is `VmHWM` from `/proc/<pid>/status` at the end.",
+        "time after a 3 s start; CPU is the sum over its threads of "
+        "`/proc/<pid>/task/*/schedstat` over the wall time, transactions are the requests the "
+        "meter logged meanwhile, memory is `VmHWM` from `/proc/<pid>/status` at the end.",
         "- Rotation: the simulated meter logs every request with its time; the period is the "
         "time between successive reads of the real-time block (the first one after start-up "
         "left out).",
@@ -290,11 +362,18 @@ def main(out, results):
         "|---|---|---|---|",
     ]
     lines += [f"| {n} | {r} | {w:.1f} ms | 3 + {t - 3} = {t} |" for n, r, w, t in floor_rows]
-    lines += ["", f"Floor: {sum(r[3] for r in floor_rows)} ticks = {floor_ms:.0f} ms per "
-              "rotation. The simulated meter adds a 5 ms turnaround and a pseudo-terminal moves "
-              "the request at once, which leaves every reply inside the same tick."]
-    if periods:
-        lines += ["", f"Frames logged by the meter during the run: "
+    wire_only = sum(r[2] for r in floor_rows)
+    lines += ["", f"The wire takes {wire_only:.0f} ms a rotation and the console's fixed idle "
+              f"ticks {len(floor_rows) * IDLE_TICKS * TICK_MS:.0f} ms: {wire_ms:.0f} ms in all. "
+              "A reply is taken on the first tick after its last byte, so every block costs "
+              f"whole ticks: {sum(r[3] for r in floor_rows)} ticks = {floor_ms:.0f} ms, the "
+              "least a rotation can take with 50 ms ticks. The measured period is given against "
+              f"the {wire_ms:.0f} ms; its excess is the wait for the next tick, not time the "
+              "console loses. The simulated meter adds a 5 ms turnaround and a pseudo-terminal "
+              "moves the request at once, which leaves every reply inside the same tick."]
+    if after:
+        log = os.path.join(out, "sim_after_1.log")
+        lines += ["", f"Frames logged by the meter during the first run: "
                   f"{count_log(log, r'] rx ')} requests, {count_log(log, r'] tx ')} replies, "
                   f"{count_log(log, r'] -- ')} requests not answered."]
 
