@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (the default preset with benchmarks on, in its own build folder), runs
-# them, runs the real program against the simulated meter, and writes bench/RESULTS.md.
+# them, runs the real program against the simulated meter and on a line that goes away and comes
+# back, and writes bench/RESULTS.md.
 # Nothing here fails on a slow machine: the figures are reported beside their goals.
 #
 #   bench/run.sh                      everything, the live run 60 s
@@ -18,7 +19,7 @@ rm -f "$out"/*.json "$out"/*.txt "$out"/*.log
 
 echo "=== configure and build ($build) ==="
 cmake --preset default -B "$build" -DQUORVEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target quorvel_bench first_byte
+cmake --build "$build" -j "$jobs" --target quorvel_bench first_byte line_loss
 # The Qt window, the program and the simulated meter, when this tree has them.
 for target in quorvel_qt_bench quorvel quorvel-sim; do
   if ninja -C "$build" -t query "$target" >/dev/null 2>&1; then
@@ -45,6 +46,11 @@ fi
 if [[ -x $bin/quorvel ]]; then
   echo "=== start-up to the first byte on the wire ==="
   "$bin/first_byte" "$bin/quorvel" 11 | tee "$out/first_byte.txt"
+fi
+
+if [[ -x $bin/quorvel ]]; then
+  echo "=== a lost line: detection, CPU while lost, recovery ==="
+  "$bin/line_loss" "$bin/quorvel" "${QUORVEL_LINE_LOSS_RUNS:-5}" 10 | tee "$out/line_loss.txt"
 fi
 
 # The program polling the simulated meter: CPU share, peak memory and the rotation period.

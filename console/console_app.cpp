@@ -22,6 +22,7 @@ bool MainDialog::OnInitDialog() {
   m_link.m_protocol = kProtocolRtu;
   m_link.SetDefaults();
   m_link.Open();  // a port that does not open shows as " 打不开 " in the settings summary
+  ReportOpen();   // and 提示信息 says why
 
   m_timerId = 1;
   m_timerId = m_window.SetTimer(1, m_link.m_timerPeriod);

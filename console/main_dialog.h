@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console/line_watch.h"
 #include "device/register_table.h"
 #include "device/text_number.h"
 #include "link/modbus_link.h"
@@ -80,6 +81,14 @@ class MainDialog : public DialogHandler {
   void OnFieldFocus();
   void OnCommSettingChanged();
   void OnAddressChanged();
+
+  // Line watch (line_watch.cpp): reasons, a lost device and the retries that bring it back.
+  void WatchLine();
+  void ReportOpen();
+  void OnLineLost();
+  void OnLineBack();
+  bool ShouldShowLineError(const LineError& error) const;
+  void ShowLineNotice(const std::string& text);
 
   // Reply decoding (device/reply_decoder.cpp).
   void DecodeReply();
@@ -241,6 +250,8 @@ class MainDialog : public DialogHandler {
   std::optional<uint16_t> m_regPending;
   // A clear of the event log held back until the outstanding transaction's completion is handled.
   bool m_clearPending = false;
+  // The line's state between ticks: closed since when, lost or not, the reason shown.
+  LineWatch m_lineWatch;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
 };

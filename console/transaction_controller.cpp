@@ -55,6 +55,7 @@ void Increment(int32_t& counter) {
 }  // namespace
 
 void MainDialog::OnTimer(int timerId) {
+  if (timerId == m_timerId) WatchLine();
   if (timerId == m_timerId) m_link.PumpReceive();
   if (m_link.m_ticks != 0 || m_autoPoll == 0) return;
 
@@ -167,6 +168,7 @@ void MainDialog::OnCommSettingChanged() {
   // The new port and line settings reach the line only through a fresh open.
   m_link.Close();
   m_link.Open();
+  ReportOpen();
   m_link.m_successCount = 0;
   m_link.m_failureCount = 0;
   RefreshDisplay();

@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include <cstdio>
+
 SerialPort::SerialPort() : m_line(MakePlatformLine()) {}
 
 SerialPort::~SerialPort() { Close(); }
@@ -7,6 +9,13 @@ SerialPort::~SerialPort() { Close(); }
 void SerialPort::Open() {
   if (m_isOpen) return;
   m_isOpen = m_line->Open(*this) ? 1 : 0;
+  if (!m_isOpen) {
+    Report(m_line->LastError());
+  } else if (m_reported.fault != LineFault::None) {
+    std::fprintf(stderr, "quorvel: COM%u (%s): open again\n", m_port,
+                 m_line->LastError().device.c_str());
+    m_reported = {};
+  }
 }
 
 void SerialPort::Configure() {
@@ -31,7 +40,23 @@ void SerialPort::DiscardInput() {
   if (m_isOpen) m_line->DiscardInput();
 }
 
+bool SerialPort::LineLost() {
+  if (!m_isOpen || !m_line->Lost()) return false;
+  Close();
+  Report(m_line->LastError());
+  return true;
+}
+
 void SerialPort::SetLine(std::unique_ptr<SerialLine> line) {
   Close();
   m_line = std::move(line);
+}
+
+// A retry that fails the same way as the last one says nothing new, so it writes nothing.
+void SerialPort::Report(const LineError& error) {
+  if (error == m_reported) return;
+  m_reported = error;
+  const char* what = error.fault == LineFault::Lost ? "line lost" : "cannot open";
+  std::fprintf(stderr, "quorvel: COM%u (%s): %s: %s\n", m_port, error.device.c_str(), what,
+               error.text.c_str());
 }

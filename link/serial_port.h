@@ -6,6 +6,27 @@
 
 class SerialPort;
 
+// Why a line could not be opened, or why an open line was given up.
+enum class LineFault : uint8_t {
+  None,
+  Missing,       // no such device
+  NoPermission,  // the user may not open it
+  Busy,          // another program holds it
+  NotSerial,     // it is there but is not a serial line
+  Lost,          // the device went away while open (hang-up, removed, I/O error)
+  Other,         // any other refusal; the code says which
+};
+
+// The last error of a line: what went wrong, the platform's code and words for it, and the
+// device that COMn stood for at the time.
+struct LineError {
+  LineFault fault = LineFault::None;
+  int32_t code = 0;    // errno on POSIX, GetLastError() on Windows; 0 for a hang-up
+  std::string device;  // what COMn named: the link's target, /dev/ttyS<n-1> or "COMn"
+  std::string text;    // the platform's words for code
+  bool operator==(const LineError&) const = default;
+};
+
 // The platform's serial line under a SerialPort: exclusive open of the named port, raw transfer,
 // both queues flushed at open and close, and nothing that blocks. One backend per platform
 // (serial_port_posix.cpp, serial_port_win32.cpp); tests put a scripted line in its place.
@@ -23,6 +44,15 @@ class SerialLine {
   virtual void DiscardInput() {
     while (BytesWaiting()) ReadByte();
   }
+  // True once the open line's device has gone away. Never blocks; asked once per tick, also
+  // while nothing is being sent.
+  virtual bool Lost() { return false; }
+  // Why the last open failed or the line was lost; after a good open, fault None and the device
+  // opened.
+  const LineError& LastError() const { return m_error; }
+
+ protected:
+  LineError m_error;
 };
 
 // The backend built for this platform.
@@ -50,6 +80,10 @@ class SerialPort {
   int32_t Write(const uint8_t* buffer, uint16_t length);  // 0 when closed; nobody looks at it
   void DiscardInput();  // received bytes still waiting are dropped; nothing when closed
 
+  // Closes the port when its device has gone away and says so; LastError() tells why.
+  bool LineLost();
+  const LineError& LastError() const { return m_line->LastError(); }
+
   // Replaces the platform line (tests); closes the port first.
   void SetLine(std::unique_ptr<SerialLine> line);
 
@@ -60,4 +94,9 @@ class SerialPort {
   uint8_t m_parity = 0;     // 0 none, 1 odd, 2 even
   uint8_t m_dataBits = 0;   // data bits per character
   uint8_t m_stopBits = 0;   // odd: one stop bit, even: two
+
+ private:
+  // Writes a line error to standard error once, when it differs from the last one written.
+  void Report(const LineError& error);
+  LineError m_reported;
 };

@@ -2,6 +2,7 @@
 #include "link/serial_port_posix.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -80,17 +82,26 @@ std::string ConfigHome() {
   return std::string(home != nullptr ? home : "") + "/.config";
 }
 
-// Hands what the driver will take of the pending output to it, never waiting.
-void DrainPending(int fd, std::vector<uint8_t>& pending) {
+// Errors with which a terminal says its device is gone: a hung-up or removed tty answers EIO,
+// a vanished one ENXIO or ENODEV.
+bool IsGone(int code) { return code == EIO || code == ENXIO || code == ENODEV; }
+
+// Hands what the driver will take of the pending output to it, never waiting. Returns the errno
+// of a write the line refused for good (the output is dropped then), else 0.
+int DrainPending(int fd, std::vector<uint8_t>& pending) {
   while (!pending.empty()) {
     const ssize_t n = ::write(fd, pending.data(), pending.size());
     if (n <= 0) {
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) pending.clear();  // line gone
-      return;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        pending.clear();
+        return errno;
+      }
+      return 0;
     }
     pending.erase(pending.begin(), pending.begin() + n);
   }
+  return 0;
 }
 
 // termios backend. Output the driver did not take yet waits in a small queue, drained on every
@@ -100,14 +111,26 @@ class PosixLine : public SerialLine {
  public:
   ~PosixLine() override { Close(); }
 
+  // Anything that is not a character device is refused before it is opened: opening a FIFO or
+  // a file has effects of its own, and none of them is a serial line.
   bool Open(const SerialPort& settings) override {
+    m_device = PortDeviceName(settings.m_port);
+    m_error = {LineFault::None, 0, m_device, ""};
     const std::string path = PortDevicePath(settings.m_port);
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Refuse(errno);
+    if (!S_ISCHR(st.st_mode)) return Refuse(ENOTTY);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    // flock refuses a second opener, root included; TIOCEXCL keeps other programs out too.
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fd < 0) return Refuse(errno);
+    if (!::isatty(fd)) {
       ::close(fd);
-      return false;
+      return Refuse(ENOTTY);
+    }
+    // flock refuses a second opener, root included; TIOCEXCL keeps other programs out too.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int code = errno;
+      ::close(fd);
+      return Refuse(code);
     }
     ::ioctl(fd, TIOCEXCL);
     m_fd = fd;
@@ -138,15 +161,21 @@ class PosixLine : public SerialLine {
 
   bool BytesWaiting() override {
     if (m_fd < 0) return false;
-    DrainPending(m_fd, m_pending);
+    NoteWriteError(DrainPending(m_fd, m_pending));
     int waiting = 0;
-    if (::ioctl(m_fd, FIONREAD, &waiting) != 0) return false;
+    if (::ioctl(m_fd, FIONREAD, &waiting) != 0) {
+      if (IsGone(errno)) MarkLost(errno, std::strerror(errno));
+      return false;
+    }
     return waiting > 0;
   }
 
   uint8_t ReadByte() override {
     uint8_t byte = 0;
-    if (m_fd >= 0 && ::read(m_fd, &byte, 1) != 1) byte = 0;
+    if (m_fd >= 0 && ::read(m_fd, &byte, 1) != 1) {
+      if (IsGone(errno)) MarkLost(errno, std::strerror(errno));
+      byte = 0;
+    }
     return byte;
   }
 
@@ -158,13 +187,41 @@ class PosixLine : public SerialLine {
     if (m_fd < 0) return 0;
     if (m_pending.size() + length > kMaxPendingOutput) m_pending.clear();  // a stuck line
     m_pending.insert(m_pending.end(), buffer, buffer + length);
-    DrainPending(m_fd, m_pending);
+    NoteWriteError(DrainPending(m_fd, m_pending));
     return 1;
   }
 
+  // FIONREAD says nothing about a hung-up line, so the line is asked directly: poll() reports
+  // POLLHUP and POLLERR whatever events are asked for, and with no events and no wait it costs
+  // one system call a tick.
+  bool Lost() override {
+    if (m_fd < 0) return false;
+    if (m_error.fault != LineFault::Lost) {
+      pollfd line{m_fd, 0, 0};
+      if (::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        MarkLost(0, (line.revents & POLLHUP) != 0 ? "hung up" : "line error");
+      }
+    }
+    return m_error.fault == LineFault::Lost;
+  }
+
  private:
+  bool Refuse(int code) {
+    m_error = {FaultOfErrno(code), code, m_device, std::strerror(code)};
+    return false;
+  }
+
+  void MarkLost(int code, const char* text) {
+    if (m_error.fault != LineFault::Lost) m_error = {LineFault::Lost, code, m_device, text};
+  }
+
+  void NoteWriteError(int code) {
+    if (IsGone(code)) MarkLost(code, std::strerror(code));
+  }
+
   int m_fd = -1;
   std::vector<uint8_t> m_pending;
+  std::string m_device;  // what COMn stood for at the last open
 };
 
 }  // namespace
@@ -191,12 +248,47 @@ void SetLineTermios(termios& tio, const SerialPort& settings) {
 
 std::unique_ptr<SerialLine> MakePlatformLine() { return std::make_unique<PosixLine>(); }
 
+std::string PortsFolder() { return ConfigHome() + "/quorvel/ports"; }
+
 // "COMn" is the device that the link ~/.config/quorvel/ports/COMn points to ($XDG_CONFIG_HOME
 // honoured), else /dev/ttyS<n-1>. Without such a link "COM0" names no device (it is not COM1).
+// The link is looked up again at every open: a replugged adapter may come back under another
+// name, and the link is what the user keeps up to date.
 std::string PortDevicePath(uint32_t port) {
-  const std::string link = ConfigHome() + "/quorvel/ports/COM" + std::to_string(port);
+  const std::string link = PortsFolder() + "/COM" + std::to_string(port);
   struct stat st;
   if (::lstat(link.c_str(), &st) == 0) return link;
   if (port == 0) return {};
   return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+std::string PortDeviceName(uint32_t port) {
+  const std::string path = PortDevicePath(port);
+  char target[4096];
+  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+  if (n <= 0) return path;
+  return std::string(target, static_cast<size_t>(n));
+}
+
+LineFault FaultOfErrno(int code) {
+  switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+    case ENODEV:
+    case ENXIO:
+    case EIO:  // a serial port node with no UART behind it
+      return LineFault::Missing;
+    case EACCES:
+    case EPERM:
+      return LineFault::NoPermission;
+    case EBUSY:
+    case EWOULDBLOCK:  // the lock another console holds
+      return LineFault::Busy;
+    case ENOTTY:
+    case EISDIR:
+      return LineFault::NotSerial;
+    default:
+      return LineFault::Other;
+  }
 }

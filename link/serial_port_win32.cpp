@@ -15,6 +15,36 @@ namespace {
 constexpr DWORD kQueueBytes = 2048;  // driver queue size asked for each way
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;  // 15
 
+// What an open's error code means for the operator. Windows answers ERROR_ACCESS_DENIED for a
+// port another program holds: there is no group to join, the port is busy.
+LineFault FaultOf(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+      return LineFault::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+      return LineFault::Busy;
+    default:
+      return LineFault::Other;
+  }
+}
+
+// Errors with which a read or write says the device has gone (a USB adapter pulled out).
+bool IsGone(DWORD code) {
+  return code == ERROR_DEVICE_REMOVED || code == ERROR_DEVICE_NOT_CONNECTED ||
+         code == ERROR_BAD_COMMAND || code == ERROR_GEN_FAILURE || code == ERROR_DEV_NOT_EXIST;
+}
+
+std::string ErrorText(DWORD code) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "Win32 error %lu", static_cast<unsigned long>(code));
+  return text;
+}
+
 // Clears the status words of an overlapped record before it is handed to a new request.
 void Reset(OVERLAPPED& overlap, HANDLE event) {
   overlap = OVERLAPPED{};
@@ -47,10 +77,25 @@ class Win32Line : public SerialLine {
   }
 
   bool Open(const SerialPort& settings) override {
-    const std::string name = PortDevicePath(settings.m_port);
-    m_handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_handle == INVALID_HANDLE_VALUE) return false;
+    m_device = PortDevicePath(settings.m_port);
+    m_error = {LineFault::None, 0, m_device, ""};
+    m_handle = ::CreateFileA(m_device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE) {
+      const DWORD code = ::GetLastError();
+      m_error = {FaultOf(code), static_cast<int32_t>(code), m_device, ErrorText(code)};
+      return false;
+    }
+    // A device that keeps no communications state is not a serial line.
+    DCB probe{};
+    probe.DCBlength = sizeof(probe);
+    if (::GetCommState(m_handle, &probe) == FALSE) {
+      const DWORD code = ::GetLastError();
+      ::CloseHandle(m_handle);
+      m_handle = INVALID_HANDLE_VALUE;
+      m_error = {LineFault::NotSerial, static_cast<int32_t>(code), m_device, ErrorText(code)};
+      return false;
+    }
     ::SetCommMask(m_handle, 0);
     ::SetupComm(m_handle, kQueueBytes, kQueueBytes);
     ::PurgeComm(m_handle, kPurgeAll);
@@ -76,10 +121,12 @@ class Win32Line : public SerialLine {
   }
 
   // The purge aborts whatever read or write is still in progress; each aborted request is
-  // collected (it ends at once) before the handle goes, so none of them outlives its memory.
+  // collected (it ends at once) before the handle goes, so none of them outlives its memory. A
+  // removed device may refuse the purge, so the requests are also cancelled outright.
   void Close() override {
     if (m_handle == INVALID_HANDLE_VALUE) return;
     ::PurgeComm(m_handle, kPurgeAll);
+    ::CancelIo(m_handle);
     DWORD count = 0;
     if (m_readPending) ::GetOverlappedResult(m_handle, &m_readOverlap, &count, TRUE);
     for (const auto& write : m_writes) {
@@ -100,6 +147,7 @@ class Win32Line : public SerialLine {
     DWORD errors = 0;
     COMSTAT status{};
     const bool queried = ::ClearCommError(m_handle, &errors, &status) != FALSE;
+    if (!queried) MarkLost(::GetLastError());
     if (m_readPending && !CollectRead()) return false;
     if (m_byteHeld) return true;
     if (!queried || status.cbInQue == 0) return false;
@@ -134,19 +182,39 @@ class Win32Line : public SerialLine {
     write.bytes.assign(buffer, buffer + length);
     Reset(write.overlap, write.event);
     const BOOL done = ::WriteFile(m_handle, write.bytes.data(), length, nullptr, &write.overlap);
-    write.inFlight = done == FALSE && ::GetLastError() == ERROR_IO_PENDING;
+    const DWORD code = done == FALSE ? ::GetLastError() : ERROR_SUCCESS;
+    write.inFlight = code == ERROR_IO_PENDING;
+    if (IsGone(code)) MarkLost(code);
     return done;
   }
 
+  // ClearCommError fails once the device has been removed; it does not wait for anything.
+  bool Lost() override {
+    if (m_handle == INVALID_HANDLE_VALUE) return false;
+    if (m_error.fault != LineFault::Lost) {
+      DWORD errors = 0;
+      COMSTAT status{};
+      if (::ClearCommError(m_handle, &errors, &status) == FALSE) MarkLost(::GetLastError());
+    }
+    return m_error.fault == LineFault::Lost;
+  }
+
  private:
+  void MarkLost(DWORD code) {
+    if (m_error.fault == LineFault::Lost) return;
+    m_error = {LineFault::Lost, static_cast<int32_t>(code), m_device, ErrorText(code)};
+  }
+
   void StartRead() {
     Reset(m_readOverlap, m_readEvent);
     DWORD count = 1;
     if (::ReadFile(m_handle, &m_readByte, 1, &count, &m_readOverlap) != FALSE) {
       m_byteHeld = count == 1;
-    } else if (::GetLastError() == ERROR_IO_PENDING) {
+    } else if (const DWORD code = ::GetLastError(); code == ERROR_IO_PENDING) {
       m_readPending = true;
       CollectRead();
+    } else if (IsGone(code)) {
+      MarkLost(code);
     }
   }
 
@@ -154,7 +222,11 @@ class Win32Line : public SerialLine {
   bool CollectRead() {
     DWORD count = 0;
     const BOOL done = ::GetOverlappedResult(m_handle, &m_readOverlap, &count, FALSE);
-    if (done == FALSE && ::GetLastError() == ERROR_IO_INCOMPLETE) return false;
+    if (done == FALSE) {
+      const DWORD code = ::GetLastError();
+      if (code == ERROR_IO_INCOMPLETE) return false;
+      if (IsGone(code)) MarkLost(code);
+    }
     m_readPending = false;
     m_byteHeld = done != FALSE && count == 1;
     return true;
@@ -193,6 +265,7 @@ class Win32Line : public SerialLine {
   bool m_readPending = false;  // a read the driver has not completed yet
   bool m_byteHeld = false;     // m_readByte holds a received byte not yet handed out
   COMMTIMEOUTS m_timeouts{};
+  std::string m_device;                                 // the name the last open used
   std::vector<std::unique_ptr<WriteRequest>> m_writes;  // records keep their addresses
 };
 

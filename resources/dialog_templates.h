@@ -13,11 +13,13 @@
 //
 // Accessible names: what a screen reader says for a control is the text that labels it on screen.
 // accessibleName is nullptr when that text is plain from the table: a button's or label's own
-// caption, or, for a field or list, the Label row just before it. Every other control names it:
-// a grid cell by its row and column headings ("总 +KWh", "3 U1", "过流 出口延时"), a field of a
-// column heading or a captioned frame by that heading or caption ("通讯规约", "提示信息"), a button
-// whose caption repeats or says little by the caption with what it acts on ("清空 发送帧"), and a
-// field whose label repeats another field's by its frame's caption too ("事件查询 Yx").
+// caption, or, for a field or list, the Label row just before it. A button whose caption changes
+// at run time is named by its caption alone, so its name is always the caption shown.
+// Every other control names it: a grid cell by its row and column headings ("总 +KWh", "3 U1",
+// "过流 出口延时"), a field of a column heading or a captioned frame by that heading or caption
+// ("通讯规约", "提示信息"), a button whose caption repeats or says little by the caption with
+// what it acts on ("清空 发送帧"), and a field whose label repeats another field's by its frame's
+// caption too ("事件查询 Yx").
 
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDS_ABOUTBOX = 101;

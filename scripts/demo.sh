@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# One command to see Quorvel at work without a meter: installs what is missing, builds, starts
+# One command to see Quorvel at work without a meter: installs what the console and the
+# simulated meter need, builds those two programs only (scripts/test.sh builds the rest), starts
 # the simulated meter on COM1 and the console against it, and stops the meter when the console
 # closes. Without a display the console runs under Xvfb for 20 seconds and a screenshot of it is
 # saved to demo.png.
@@ -70,9 +71,12 @@ run_console_headless() {
   fi
 }
 
-bash scripts/install_deps.sh
-cmake --preset default
-cmake --build --preset default
+bash scripts/install_deps.sh --console
+# The tests are switched off for this configure only: the default preset switches them on again
+# for the test command, which then builds them beside the programs built here.
+cmake --preset default -DQUORVEL_BUILD_TESTS=OFF
+cmake --build --preset default --target quorvel quorvel-sim
+echo "demo: the console and the simulated meter ready after $SECONDS s"
 
 if [[ ! -x $CONSOLE ]]; then
   echo "demo: $CONSOLE was not built" >&2

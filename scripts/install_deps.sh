@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quorvel builds, tests and runs with, when any is missing.
+# With --console, only what builds and runs the console and the simulated meter, and shows the
+# console under Xvfb without a display (scripts/demo.sh).
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl1-mesa-dev
   libmodbus-dev
   python3 python3-pymodbus python3-serial python3-serial-asyncio
   fonts-noto-cjk xvfb xauth imagemagick x11-utils
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 wine wine64 xdotool
   locales util-linux socat valgrind
+  dpkg-dev file desktop-file-utils appstream
 )
+if [[ ${1:-} == --console ]]; then
+  packages=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev fonts-noto-cjk
+            xvfb xauth imagemagick)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,6 +32,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+[[ ${1:-} == --console ]] && exit 0
 
 # A decimal-comma locale, so the tests can show that numbers print and parse the same under it.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then

@@ -56,9 +56,11 @@ TEST_F(ConsoleTest, TheAboutItemOpensTheAboutBoxAndOtherCommandsDoNot) {
 }
 
 // The application on a headless host, over the platform's own line: COM1 is pointed at a device
-// that does not exist, so the port stays closed.
+// that does not exist, so the port stays closed. (On Windows the system names its ports; the
+// Windows tests run in a Wine prefix whose COM1 leads to nothing while they run.)
 class ConsoleAppTest : public ::testing::Test, public DialogHost {
  protected:
+#ifndef _WIN32
   void SetUp() override {
     char pattern[] = "/tmp/quorvel-app-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -78,6 +80,7 @@ class ConsoleAppTest : public ::testing::Test, public DialogHost {
     }
     std::filesystem::remove_all(m_dir);
   }
+#endif
 
   DialogWindow& Window() override { return window; }
   void RunModal() override {

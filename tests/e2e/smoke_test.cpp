@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,6 +14,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -136,6 +140,70 @@ TEST_F(SmokeTest, TheConsoleReadsTheParametersFirstThenPollsTheRealTimeBlockAndE
   m_child = -1;
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The output of `quorvel --ports` run with no display at all (a window could not even start),
+// line by line under the COMn each begins with; the exit status in `status`.
+std::map<std::string, std::string> RunPortsOption(const fs::path& home, int& status) {
+  int out[2];
+  if (::pipe(out) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(out[1], 1);
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) ::unsetenv(name);
+    ::execl(QUORVEL_BINARY, QUORVEL_BINARY, "--ports", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  ::close(out[0]);
+  ::waitpid(child, &status, 0);
+  std::map<std::string, std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) {
+    if (line.rfind("COM", 0) == 0) lines[line.substr(0, line.find(' '))] = line;
+  }
+  return lines;
+}
+
+// COM1 is the pty this test holds; COM2 a pty nobody holds; then a device that is gone and a file.
+// The survey opens none of them (inotify would see it), so no line is disturbed or held.
+TEST_F(SmokeTest, ThePortsOptionSaysWhatEachComStandsForWithoutOpeningAnyOfThem) {
+  const int free = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(free, 0);
+  ASSERT_EQ(::grantpt(free), 0);
+  ASSERT_EQ(::unlockpt(free), 0);
+  const std::string ready = ::ptsname(free);
+  const fs::path ports = m_home / "quorvel/ports";
+  const std::string held = fs::read_symlink(ports / "COM1");
+  fs::create_symlink(ready, ports / "COM2");
+  fs::create_symlink(m_home / "unplugged", ports / "COM3");
+  std::ofstream(m_home / "notes.txt") << "not a port\n";
+  fs::create_symlink(m_home / "notes.txt", ports / "COM4");
+  const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(opens, 0);
+  for (const std::string& device : {held, ready}) {
+    ASSERT_GE(::inotify_add_watch(opens, device.c_str(), IN_OPEN), 0);
+  }
+
+  int status = -1;
+  auto lines = RunPortsOption(m_home, status);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(lines["COM1"].rfind("COM1  busy                 " + held + " (held by ", 0), 0u)
+      << lines["COM1"];
+  EXPECT_EQ(lines["COM2"], "COM2  ready                " + ready);
+  EXPECT_EQ(lines["COM3"], "COM3  missing              " + (m_home / "unplugged").string());
+  EXPECT_EQ(lines["COM4"], "COM4  not a serial device  " + (m_home / "notes.txt").string());
+  EXPECT_EQ(lines.count("COM9"), 1u);
+  char event[sizeof(inotify_event) + 256];
+  EXPECT_LT(::read(opens, event, sizeof event), 0) << "a device was opened";
+  ::close(opens);
+  ::close(free);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ struct FakeWire {
   std::deque<uint8_t> incoming;
   std::vector<std::vector<uint8_t>> written;
   bool openFails = false;
+  LineError openError;  // what a failing open reports
+  bool lost = false;    // the device has gone away: the open line says so when asked
   int opens = 0;
   int closes = 0;
   int configures = 0;
@@ -29,7 +31,11 @@ class FakeLine : public SerialLine {
 
   bool Open(const SerialPort& settings) override {
     ++m_wire->opens;
-    if (m_wire->openFails) return false;
+    m_error = {};
+    if (m_wire->openFails) {
+      m_error = m_wire->openError;
+      return false;
+    }
     m_wire->open = true;
     Configure(settings);
     return true;
@@ -49,6 +55,10 @@ class FakeLine : public SerialLine {
   int32_t Write(const uint8_t* buffer, uint16_t length) override {
     m_wire->written.emplace_back(buffer, buffer + length);
     return 1;
+  }
+  bool Lost() override {
+    if (m_wire->lost) m_error = {LineFault::Lost, 0, "/dev/fake", "hung up"};
+    return m_wire->lost;
   }
 
  private:

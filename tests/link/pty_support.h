@@ -1,20 +1,25 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Support for tests on pseudo-terminals: a raw pty pair, a temporary configuration folder in
-// which COMn links name devices, and bounded waits built on poll().
+// which COMn links name devices, bounded waits built on poll(), and a child process that runs as
+// an ordinary user.
 
 constexpr int kWaitMs = 5000;  // generous: the machine may be busy
 
@@ -45,6 +50,13 @@ struct RawPty {
   RawPty& operator=(const RawPty&) = delete;
 
   bool ok() const { return master >= 0 && holder >= 0; }
+
+  // The far end goes away, as a meter process that dies or an adapter pulled out: the slave
+  // side hangs up and its device node is removed.
+  void HangUp() {
+    if (master >= 0) ::close(master);
+    master = -1;
+  }
 
   void Send(const std::vector<uint8_t>& bytes) const {
     size_t done = 0;
@@ -100,6 +112,11 @@ class PortsHome {
   void Link(const std::string& com, const std::string& device) const {
     std::filesystem::create_symlink(device, m_root / "quorvel" / "ports" / com);
   }
+  // Points an existing COMn link at another device, as a user does after a replug.
+  void Relink(const std::string& com, const std::string& device) const {
+    std::filesystem::remove(m_root / "quorvel" / "ports" / com);
+    Link(com, device);
+  }
   // Lets any user reach the links (for a test that runs as another user).
   void OpenToAll() const {
     for (const auto& dir : {m_root, m_root / "quorvel", m_root / "quorvel" / "ports"}) {
@@ -124,3 +141,26 @@ class PortsHome {
   std::string m_oldHome;
   std::string m_oldConfig;
 };
+
+// Runs `body` in a child process that, when we are root, first drops to the user nobody, so that
+// file permissions and exclusive terminals apply to it as to any user. Returns the child's exit
+// status (what `body` returned, up to 254), 255 when it could not drop, -1 when it did not exit.
+// `body` must report through its result: a test assertion in the child is lost.
+inline int RunAsOrdinaryUser(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+      const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+          ::setresuid(uid, uid, uid) != 0) {
+        ::_exit(255);
+      }
+    }
+    ::_exit(body());
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}

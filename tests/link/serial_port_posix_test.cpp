@@ -1,9 +1,11 @@
-#include <grp.h>
-#include <pwd.h>
-#include <sys/wait.h>
+#include <errno.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+
+#include "link/port_survey.h"
 #include "link/serial_port.h"
 #include "pty_support.h"
 
@@ -80,30 +82,89 @@ TEST_F(PosixSerialPort, RefusesASecondPortOnTheSameComUntilTheFirstCloses) {
 // Exclusive mode left on by a close would refuse the reopen to everyone but root, so the
 // reopen runs in a child that has dropped to an ordinary user.
 TEST_F(PosixSerialPort, ReopensAfterCloseAsAnOrdinaryUser) {
-  const passwd* nobody = ::getpwnam("nobody");
-  if (::geteuid() == 0 && nobody == nullptr) GTEST_SKIP() << "no user to drop to";
   home.OpenToAll();
   ASSERT_EQ(::chmod(pty.slavePath.c_str(), 0666), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 ||
-                             ::setresgid(nobody->pw_gid, nobody->pw_gid, nobody->pw_gid) != 0 ||
-                             ::setresuid(nobody->pw_uid, nobody->pw_uid, nobody->pw_uid) != 0)) {
-      ::_exit(10);
-    }
+  const int status = RunAsOrdinaryUser([] {
     SerialPort reopened;
     Settings(reopened, 1, 9600, 0, 8, 2);
     reopened.Open();
-    if (reopened.m_isOpen != 1) ::_exit(11);
+    if (reopened.m_isOpen != 1) return 11;
     reopened.Close();
     reopened.Open();
-    ::_exit(reopened.m_isOpen == 1 ? 0 : 12);
+    return reopened.m_isOpen == 1 ? 0 : 12;
+  });
+  EXPECT_EQ(status, 0) << "255: could not drop, 11: first open, 12: reopen";
+}
+
+// Each way an open fails keeps its reason, the platform's code and the device COM1 named.
+TEST_F(PosixSerialPort, AnOpenThatFailsSaysWhyAndNamesTheDevice) {
+  struct Row {
+    const char* name;
+    std::string target;  // what COM1 is linked to
+    bool held;           // another console holds it
+    LineFault fault;
+    std::vector<int> codes;
+  };
+  const std::string file = (home.root() / "notes.txt").string();
+  std::ofstream(file) << "not a port\n";
+  const Row rows[] = {
+      {"missing", (home.root() / "unplugged").string(), false, LineFault::Missing, {ENOENT}},
+      {"regular file", file, false, LineFault::NotSerial, {ENOTTY}},
+      {"directory", home.root().string(), false, LineFault::NotSerial, {ENOTTY}},
+      {"character device, no terminal", "/dev/null", false, LineFault::NotSerial, {ENOTTY}},
+      {"held by another console", pty.slavePath, true, LineFault::Busy, {EBUSY, EWOULDBLOCK}},
+  };
+  SerialPort holder;
+  Settings(holder, 1, 9600, 0, 8, 2);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    home.Relink("COM1", row.target);
+    if (row.held) holder.Open();
+    port.Open();
+    EXPECT_EQ(port.m_isOpen, 0);
+    EXPECT_EQ(port.LastError().fault, row.fault);
+    EXPECT_NE(std::find(row.codes.begin(), row.codes.end(), port.LastError().code), row.codes.end())
+        << port.LastError().code;
+    EXPECT_EQ(port.LastError().device, row.target);
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not drop, 11: first open, 12: reopen";
+  holder.Close();
+  home.Relink("COM1", pty.slavePath);
+  port.Open();
+  EXPECT_EQ(port.m_isOpen, 1);
+  EXPECT_EQ(port.LastError().fault, LineFault::None);
+}
+
+// A device the user may not open: the port says so, and the survey says so without opening it.
+// As root the check runs as nobody; an ordinary user is kept out by a mode that lets no one in.
+TEST_F(PosixSerialPort, AUserWithoutAccessIsToldSoByThePortAndByTheSurvey) {
+  home.OpenToAll();
+  ASSERT_EQ(::chmod(pty.slavePath.c_str(), ::geteuid() == 0 ? 0600 : 0), 0);
+  const std::string device = pty.slavePath;
+  const int status = RunAsOrdinaryUser([&] {
+    SerialPort port;
+    Settings(port, 1, 9600, 0, 8, 2);
+    port.Open();
+    if (port.m_isOpen != 0) return 11;
+    if (port.LastError().fault != LineFault::NoPermission) return 12;
+    if (port.LastError().code != EACCES) return 13;
+    return SurveyDevice(device) == PortState::NoPermission ? 0 : 14;
+  });
+  EXPECT_EQ(status, 0) << "255: could not drop, 11: opened, 12: another fault, 13: another "
+                          "code, 14: the survey disagrees";
+}
+
+// The far end goes away: the line says it is lost on the next check, without anything being
+// sent, and the port is closed at once.
+TEST_F(PosixSerialPort, AHungUpLineIsLostAndThePortClosed) {
+  port.Open();
+  ASSERT_EQ(port.m_isOpen, 1);
+  EXPECT_FALSE(port.LineLost());
+  pty.HangUp();
+  EXPECT_TRUE(port.LineLost());
+  EXPECT_EQ(port.m_isOpen, 0);
+  EXPECT_EQ(port.LastError().fault, LineFault::Lost);
+  EXPECT_EQ(port.LastError().device, pty.slavePath);
+  EXPECT_FALSE(port.LineLost());
 }
 
 TEST_F(PosixSerialPort, MissingDeviceLeavesThePortClosedAndSilent) {

@@ -259,7 +259,7 @@ TEST_F(QtDialogWindowTest, ControlsAreNamedByTheirLabelsAndDescribedByTheirIds) 
                       {kLog, "发送帧"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.id);
-    EXPECT_EQ(window.Control(row.id)->accessibleName(), QString::fromUtf8(row.name));
+    EXPECT_EQ(SpokenName(window.Control(row.id)), QString::fromUtf8(row.name));
     EXPECT_EQ(window.Control(row.id)->accessibleDescription(), QString::number(row.id));
   }
 }

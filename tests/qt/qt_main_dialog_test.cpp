@@ -52,13 +52,13 @@ TEST_F(QtMainTemplateTest, EveryControlHasANameAndItsIdAsDescription) {
   for (const ControlTemplate& c : MainDialogTemplate().controls) {
     if (c.id == IDC_STATIC) continue;
     SCOPED_TRACE(c.id);
-    EXPECT_FALSE(window.Control(c.id)->accessibleName().isEmpty());
+    EXPECT_FALSE(SpokenName(window.Control(c.id)).isEmpty());
     EXPECT_EQ(window.Control(c.id)->accessibleDescription(), QString::number(c.id));
   }
   const std::pair<int, const char*> spots[] = {
-      {1001, "Uan"}, {1073, "编号"}, {1099, "读参数"}, {1009, "发送帧"}, {1068, "读实时数据"}};
+      {1001, "Uan"}, {1073, "编号"}, {1099, "读参数"}, {1009, "发送帧"}, {1041, "总 +KWh"}};
   for (const auto& [id, name] : spots) {
-    EXPECT_EQ(window.Control(id)->accessibleName(), QString::fromUtf8(name)) << id;
+    EXPECT_EQ(SpokenName(window.Control(id)), QString::fromUtf8(name)) << id;
   }
 }
 
@@ -109,6 +109,16 @@ TEST_F(QtMainDialogTest, StartUpShowsTheExecutablePathAndLeavesTheFocusOnTheSend
   EXPECT_EQ(focused, window.Control(1009));
   EXPECT_EQ(dialog.m_autoPoll != 0, true);  // the send log has no focus handler
   EXPECT_FALSE(pollButton.isEmpty());
+}
+
+// A screen reader says what the button shows, not the caption the template started it with.
+TEST_F(QtMainDialogTest, TheContinuousReadingButtonIsCalledWhatItShows) {
+  auto* button = static_cast<QPushButton*>(window.Control(1068));
+  for (const char* shown : {"暂停读数据", "连续读数据", "暂停读数据"}) {
+    EXPECT_EQ(button->text(), QString::fromUtf8(shown));
+    EXPECT_EQ(SpokenName(button), QString::fromUtf8(shown));
+    dialog.OnNotify(1068, Notification::Clicked);
+  }
 }
 
 TEST_F(QtMainDialogTest, TypingIntoAFieldAndTabbingAwayRunsItsEditorAndShowsTheRefreshedText) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -74,6 +76,17 @@ inline bool ShowActive(QWidget& window) {
   window.show();
   window.activateWindow();
   return QTest::qWaitForWindowActive(&window);
+}
+
+// Failed comparisons of texts print the texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+
+// What a screen reader is told a control is called.
+inline QString SpokenName(QWidget* control) {
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+  return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
 }
 
 // Moves the keyboard focus as the Tab key does.

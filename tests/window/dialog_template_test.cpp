@@ -13,7 +13,6 @@ namespace {
 using K = ControlKind;
 using Entries = std::vector<std::string>;
 
-bool IsList(K kind) { return kind == K::DropList || kind == K::DropDown; }
 bool IsButton(K kind) { return kind == K::PushButton || kind == K::DefPushButton; }
 bool IsStatic(K kind) { return kind == K::Label || kind == K::GroupBox || kind == K::Icon; }
 bool Visible(const ControlTemplate& c) { return (c.style & kHidden) == 0; }
@@ -130,7 +129,9 @@ TEST(MainTemplate, HoldsEveryControlOnceWithItsKindCaptionAndEntries) {
     const ControlTemplate& c = *FindControl(dialog, e.id);
     EXPECT_EQ(c.kind, e.kind);
     EXPECT_EQ((c.style & kReadOnly) != 0, e.readOnly);
-    if (e.caption != nullptr) EXPECT_EQ(Text(c.text), e.caption);
+    if (e.caption != nullptr) {
+      EXPECT_EQ(Text(c.text), e.caption);
+    }
     EXPECT_EQ(EntriesOf(c), e.entries);
   }
   // Nothing else: every control of the window is one of those above.
@@ -164,10 +165,10 @@ TEST(MainTemplate, ShowsEveryFrameCaptionHeadingAndLabel) {
   const char* const frames[] = {"主机通讯设定  ", "实时数据",      "谐波含量",
                                 "寄存器",         "事件查询",      "从机通讯设定 ",
                                 "用电高峰时段 ",  "用电低谷时段 ", "提示信息"};
-  const char* const headings[] = {
-      "通讯规约     从机地址 通讯端口    波特率    奇偶校验   数据位  停止位     通讯设定值",
-      "+KWh         -KWh          +KVarh      -KVarh", "U1        I1  ",
-      "出口使能   出口延时   保持时间  出口定值"};
+  const char* const headings[] = {"通讯规约", "从机地址", "通讯端口", "波特率",
+                                  "奇偶校验", "数据位",   "停止位",   "通讯设定值",
+                                  "+KWh",     "-KWh",     "+KVarh",   "-KVarh",
+                                  "出口使能", "出口延时", "保持时间", "出口定值"};
   const char* const labels[] = {
       "通讯成败记数", "发送帧",  "接收帧", "Uan",    "Ubn",     "Ucn",   "f",      "Ian",
       "Ibn",          "Icn",     "I0n",    "Uca",    "Uab",     "Ubc",   "Uav",    "Pan",
@@ -176,11 +177,13 @@ TEST(MainTemplate, ShowsEveryFrameCaptionHeadingAndLabel) {
       "φUb",          "φUc",     "Vpm10",  "φIa",    "φIb",     "φIc",   "Iav",    "总",
       "峰",           "平",      "谷",     "编号",   "值(Hex)", "名 称", "实际值", "接线方式",
       "过流 PT",      "欠压 CT", "零流",   "Yk通道", "分/合",   "确 认", "日期",   "时间",
-      "序号",         "名称",    "U1",     "U2",     "U3",      "I1",    "I2",     "I3",
-      "偏移"};
+      "序号",         "名称",    "U2",     "U3",     "I2",      "I3",    "偏移"};
   for (const char* text : frames) EXPECT_EQ(shown.count(text), 1u) << text;
   for (const char* text : headings) EXPECT_EQ(shown.count(text), 1u) << text;
   for (const char* text : labels) EXPECT_EQ(shown.count(text), 1u) << text;
+  // The harmonic columns and the event record's first voltage and current.
+  EXPECT_EQ(shown.count("U1"), 2u);
+  EXPECT_EQ(shown.count("I1"), 2u);
   // Row numbers: harmonic orders, protection outputs and period rows.
   for (const char* order : {"5", "7", "9", "11", "13", "15", "17", "19"}) {
     EXPECT_EQ(shown.count(order), 1u) << order;
@@ -299,6 +302,65 @@ TEST(MainTemplate, LabelsEachLabelledFieldWithTheLabelJustBeforeIt) {
     if (it == labelled.end()) continue;
     EXPECT_EQ(dialog.controls[k - 1].kind, K::Label) << it->first;
     EXPECT_EQ(Text(dialog.controls[k - 1].text), it->second) << it->first;
+  }
+}
+
+// A grid's column headings are one label per column, as wide as its cells and just above the
+// first row, and each cell is named by its row and its column ("总 +KWh"; a one-row grid by
+// its column alone).
+TEST(MainTemplate, PutsEachColumnHeadingOverItsColumnAndNamesEachCellByRowAndColumn) {
+  struct Grid {
+    std::vector<std::string> headings;
+    std::vector<std::string> rows;
+    std::vector<std::vector<int>> cells;  // by row, then column
+  };
+  const Grid grids[] = {
+      {{"通讯规约", "从机地址", "通讯端口", "波特率", "奇偶校验", "数据位", "停止位", "通讯设定值"},
+       {""},
+       {{1008, 1028, 1002, 1003, 1004, 1005, 1006, 1007}}},
+      {{"+KWh", "-KWh", "+KVarh", "-KVarh"},
+       {"总", "峰", "平", "谷"},
+       {{1041, 1042, 1043, 1044},
+        {1134, 1135, 1136, 1137},
+        {1138, 1139, 1140, 1141},
+        {1164, 1165, 1166, 1167}}},
+      {{"U1", "I1"},
+       {"3", "5", "7", "9", "11", "13", "15", "17", "19"},
+       {{1051, 1096},
+        {1052, 1100},
+        {1070, 1117},
+        {1053, 1101},
+        {1054, 1102},
+        {1071, 1118},
+        {1078, 1119},
+        {1111, 1120},
+        {1112, 1121}}},
+      {{"出口使能", "出口延时", "保持时间", "出口定值"},
+       {"过流", "欠压", "零流"},
+       {{1058, 1057, 1056, 1059}, {1063, 1062, 1061, 1060}, {1066, 1065, 1064, 1067}}},
+  };
+  const DialogTemplate& dialog = MainDialogTemplate();
+  for (const Grid& grid : grids) {
+    for (size_t col = 0; col < grid.headings.size(); ++col) {
+      SCOPED_TRACE(grid.headings[col]);
+      const ControlTemplate& top = *FindControl(dialog, grid.cells[0][col]);
+      const auto heading = std::find_if(
+          dialog.controls.begin(), dialog.controls.end(), [&](const ControlTemplate& c) {
+            return c.kind == K::Label && Text(c.text) == grid.headings[col] && c.x == top.x;
+          });
+      ASSERT_NE(heading, dialog.controls.end());
+      EXPECT_EQ(heading->cx, top.cx);
+      EXPECT_LE(heading->y + heading->cy, top.y);
+      EXPECT_GE(heading->y + heading->cy + 4, top.y);
+      for (size_t row = 0; row < grid.rows.size(); ++row) {
+        const ControlTemplate& cell = *FindControl(dialog, grid.cells[row][col]);
+        EXPECT_EQ(cell.x, top.x) << cell.id;
+        EXPECT_EQ(cell.cx, top.cx) << cell.id;
+        const std::string name =
+            grid.rows[row].empty() ? grid.headings[col] : grid.rows[row] + " " + grid.headings[col];
+        EXPECT_EQ(Text(cell.accessibleName), name) << cell.id;
+      }
+    }
   }
 }
 

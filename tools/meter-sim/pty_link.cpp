@@ -104,11 +104,15 @@ bool PtyLink::PlaceLink(uint32_t port, std::string& error) {
       error = path + " exists and is not a link; not replacing it";
       return false;
     }
-    if (::stat(path.c_str(), &target) == 0) {
+    // A link to our own terminal was left by a simulator that did not end cleanly, whose freed
+    // terminal number has just been given to us.
+    struct stat own {};
+    if (::stat(path.c_str(), &target) == 0 &&
+        !(::stat(m_device.c_str(), &own) == 0 && target.st_rdev == own.st_rdev)) {
       error = path + " already links to " + ReadLink(path) + ", which exists; not replacing it";
       return false;
     }
-    ::unlink(path.c_str());  // dangling: left by a simulator that did not end cleanly
+    ::unlink(path.c_str());  // dangling, or ours: left by a simulator that did not end cleanly
   }
   if (::symlink(m_device.c_str(), path.c_str()) != 0) {
     error = "cannot link " + path + ": " + std::strerror(errno);

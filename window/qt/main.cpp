@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstring>
 
 #include "console/console_app.h"
+#include "link/port_survey.h"
 #include "window/qt/console_style.h"
 #include "window/qt/qt_dialog_window.h"
 
@@ -50,6 +52,8 @@ void CloseOnTerminationSignals(QtDialogWindow& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The port survey needs no window, so it runs before Qt looks for a display.
+  if (argc == 2 && std::strcmp(argv[1], "--ports") == 0) return PrintPortSurvey(stdout);
   QApplication application(argc, argv);
   PrepareConsoleApplication();
 

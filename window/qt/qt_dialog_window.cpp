@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,12 +20,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
 
 #include "window/qt/console_style.h"
 #include "window/qt/system_menu.h"
+#include "window/qt/text_room.h"
 
 namespace {
 
@@ -38,13 +41,15 @@ QString Trimmed(const char* text) {
   return QString::fromUtf8(text != nullptr ? text : "").trimmed();
 }
 
-// What a screen reader says for the control at index k: the template's own accessible name when
-// it gives one; else the control's own text (buttons, labels, frames); else, for a field or a
-// list, which shows no label of its own, the nearest label before it in the template.
+// The name a screen reader says for the control at index k, when the control does not say it
+// itself: the template's own accessible name when it gives one; for a field or a list, which
+// shows no label of its own, the nearest label before it in the template. Empty for a button,
+// label or frame named by its own caption: Qt reads that caption as the name, so the name stays
+// what is shown when the caption changes at run time (the continuous-reading button).
 QString AccessibleNameAt(const DialogTemplate& dialog, size_t k) {
   const ControlTemplate& c = dialog.controls[k];
   if (c.accessibleName != nullptr && *c.accessibleName != '\0') return Trimmed(c.accessibleName);
-  if (!IsField(c.kind)) return Trimmed(c.text);
+  if (!IsField(c.kind)) return {};
   for (size_t j = k; j-- > 0;) {
     const ControlTemplate& before = dialog.controls[j];
     if (before.kind == ControlKind::Label && !Trimmed(before.text).isEmpty()) {
@@ -123,6 +128,13 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
     }
   }
   return new QWidget(parent);
+}
+
+// A text set into a field is shown from its start, as a dialog's edit control shows it: a number
+// too wide for its field keeps its sign and leading digits in view and loses its last ones.
+void ShowFromStart(QLineEdit* edit, const QString& text) {
+  edit->setText(text);
+  edit->home(false);
 }
 
 // Places a control on its cell. Labels keep their cell's vertical centre but may grow to the
@@ -289,7 +301,7 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
   const Entry& e = At(id);
   const QString value = QString::fromStdString(text);
   if (auto* edit = qobject_cast<QLineEdit*>(e.widget)) {
-    if (edit->text() != value) edit->setText(value);
+    if (edit->text() != value) ShowFromStart(edit, value);
   } else if (auto* log = qobject_cast<QPlainTextEdit*>(e.widget)) {
     auto it = m_multiLineTexts.find(id);
     if (it != m_multiLineTexts.end() && it->second.first == text &&
@@ -300,7 +312,10 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
     m_multiLineTexts[id] = {text, log->toPlainText()};
   } else if (auto* list = qobject_cast<QComboBox*>(e.widget)) {
     if (list->isEditable()) {
-      if (list->currentText() != value) list->setEditText(value);
+      if (list->currentText() != value) {
+        list->setEditText(value);
+        list->lineEdit()->home(false);  // from its start, as a field shows it
+      }
     } else {
       // A fixed list cannot show a text that is none of its entries.
       const int index = list->findText(value, Qt::MatchExactly);
@@ -528,6 +543,20 @@ bool QtDialogWindow::HandleKey(QKeyEvent* key) {
   }
 }
 
+// A one-line field or list too narrow for the text it shows shows the whole text when the pointer
+// rests on it. Any other control, or a field that shows its text whole, has no tip.
+bool QtDialogWindow::ShowWholeText(int id, QHelpEvent* help) {
+  const Entry& e = At(id);
+  const bool oneLine = IsList(e.kind) || qobject_cast<QLineEdit*>(e.widget) != nullptr;
+  const QString text = oneLine ? QString::fromStdString(GetText(id)) : QString();
+  if (text.isEmpty() || ShowsWhole(e.widget, text)) {
+    QToolTip::hideText();
+    return false;
+  }
+  QToolTip::showText(help->globalPos(), text, e.widget);
+  return true;
+}
+
 void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
   if (!HandleKey(event)) QWidget::keyPressEvent(event);
 }
@@ -543,6 +572,8 @@ bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
       return HandleKey(static_cast<QKeyEvent*>(event));
+    case QEvent::ToolTip:
+      return ShowWholeText(id, static_cast<QHelpEvent*>(event));
     case QEvent::FocusIn: {
       if (IsPopupFocusMove(event) || HandlersHeld() || id == m_focusId) break;
       m_focusId = id;

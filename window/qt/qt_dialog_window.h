@@ -9,6 +9,7 @@
 #include "window/dialog_window.h"
 
 class QEventLoop;
+class QHelpEvent;
 class QTimer;
 
 // The console's real window: the widgets of a dialog template, its timer and its own queue of
@@ -75,6 +76,7 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   void Dispatch(Call call);
   bool HandlersHeld() const { return m_handlerDepth > 0 || m_messageBoxes > 0; }
   bool HandleKey(QKeyEvent* key);
+  bool ShowWholeText(int id, QHelpEvent* help);
   void OnTick(int timerId);
   void ScheduleDrain();
   void DrainPosted();

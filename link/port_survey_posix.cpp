@@ -1,0 +1,235 @@
+// The survey behind `quorvel --ports`, on POSIX. Every check works on names and numbers: stat()
+// and faccessat() of the device, the kernel's table of terminal drivers, the serial port's sysfs
+// attributes, lock files and the descriptors in /proc. No device is opened.
+#include "link/port_survey.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+
+#include "link/serial_port_posix.h"
+
+namespace {
+
+constexpr uint32_t kPorts = 9;  // the port list offers COM1 to COM9
+
+std::vector<std::string> DirectoryEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::optional<std::string> FirstLine(const std::string& path) {
+  std::ifstream file(path);
+  std::string line;
+  if (!file || !std::getline(file, line)) return std::nullopt;
+  return line;
+}
+
+// Whether a character device belongs to a terminal driver, from /proc/tty/drivers; when the
+// table cannot be read, every character device is taken for a terminal.
+bool IsTerminal(dev_t device) {
+  std::ifstream drivers("/proc/tty/drivers");
+  if (!drivers) return true;
+  const unsigned major = ::major(device);
+  const unsigned minor = ::minor(device);
+  std::string line;
+  while (std::getline(drivers, line)) {
+    std::istringstream fields(line);
+    std::vector<std::string> words;
+    for (std::string word; fields >> word;) words.push_back(word);
+    if (words.size() < 4) continue;
+    // ... major, minor or first-last, type: counted from the end, as names may hold blanks.
+    const std::string& range = words[words.size() - 2];
+    if (std::strtoul(words[words.size() - 3].c_str(), nullptr, 10) != major) continue;
+    const size_t dash = range.find('-');
+    const unsigned long first = std::strtoul(range.c_str(), nullptr, 10);
+    const unsigned long last =
+        dash == std::string::npos ? first : std::strtoul(range.c_str() + dash + 1, nullptr, 10);
+    if (minor >= first && minor <= last) return true;
+  }
+  return false;
+}
+
+// A serial port node with no UART behind it: the serial core gives it type 0.
+bool HasNoUart(dev_t device) {
+  const std::string type = "/sys/dev/char/" + std::to_string(::major(device)) + ":" +
+                           std::to_string(::minor(device)) + "/type";
+  const std::optional<std::string> value = FirstLine(type);
+  return value && *value == "0";
+}
+
+// A UUCP-style lock file (LCK..ttyUSB0) whose process is still alive.
+std::optional<std::string> LockHolder(const std::string& kernelName) {
+  for (const char* folder : {"/run/lock", "/var/lock"}) {
+    const std::optional<std::string> text = FirstLine(std::string(folder) + "/LCK.." + kernelName);
+    if (!text) continue;
+    const long pid = std::strtol(text->c_str(), nullptr, 10);
+    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
+      return "lock file of pid " + std::to_string(pid);
+    }
+  }
+  return std::nullopt;
+}
+
+// A process (other than this one) with a descriptor on the device. Without privileges only the
+// user's own processes can be looked into.
+std::optional<std::string> DescriptorHolder(dev_t device) {
+  const std::string self = std::to_string(::getpid());
+  for (const std::string& pid : DirectoryEntries("/proc")) {
+    if (pid == self || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string fds = "/proc/" + pid + "/fd";
+    for (const std::string& fd : DirectoryEntries(fds)) {
+      struct stat st;
+      if (::stat((fds + "/" + fd).c_str(), &st) != 0) continue;
+      if (S_ISCHR(st.st_mode) && st.st_rdev == device) {
+        return FirstLine("/proc/" + pid + "/comm").value_or("?") + ", pid " + pid;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::string KernelName(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  std::string name = real != nullptr ? real : path;
+  std::free(real);
+  return name.substr(name.rfind('/') + 1);
+}
+
+std::optional<dev_t> DeviceNumber(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return std::nullopt;
+  return st.st_rdev;
+}
+
+}  // namespace
+
+const char* PortStateName(PortState state) {
+  switch (state) {
+    case PortState::Ready:
+      return "ready";
+    case PortState::Missing:
+      return "missing";
+    case PortState::NoPermission:
+      return "no permission";
+    case PortState::Busy:
+      return "busy";
+    case PortState::NotSerial:
+      return "not a serial device";
+  }
+  return "?";
+}
+
+PortState SurveyDevice(const std::string& path, std::string* holder) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == EACCES ? PortState::NoPermission : PortState::Missing;
+  }
+  if (!S_ISCHR(st.st_mode) || !IsTerminal(st.st_rdev)) return PortState::NotSerial;
+  if (HasNoUart(st.st_rdev)) return PortState::Missing;
+  if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+    return PortState::NoPermission;
+  }
+  std::optional<std::string> held = LockHolder(KernelName(path));
+  if (!held) held = DescriptorHolder(st.st_rdev);
+  if (!held) return PortState::Ready;
+  if (holder != nullptr) *holder = *held;
+  return PortState::Busy;
+}
+
+std::vector<SurveyedPort> SurveyPorts() {
+  std::vector<SurveyedPort> ports;
+  for (uint32_t n = 1; n <= kPorts; ++n) {
+    SurveyedPort port;
+    port.port = n;
+    port.device = PortDeviceName(n);
+    port.linked = PortDevicePath(n) == PortsFolder() + "/COM" + std::to_string(n);
+    port.state = SurveyDevice(PortDevicePath(n), &port.holder);
+    ports.push_back(port);
+  }
+  return ports;
+}
+
+std::vector<UnnamedDevice> UnnamedSerialDevices(const std::vector<SurveyedPort>& ports) {
+  std::set<dev_t> taken;
+  for (const SurveyedPort& port : ports) {
+    if (const auto device = DeviceNumber(PortDevicePath(port.port))) taken.insert(*device);
+  }
+  std::vector<UnnamedDevice> found;
+  const auto add = [&](const std::string& path) {
+    const std::optional<dev_t> device = DeviceNumber(path);
+    if (!device || !taken.insert(*device).second) return;
+    found.push_back({path, KernelName(path)});
+  };
+  for (const std::string& name : DirectoryEntries("/dev/serial/by-id")) {
+    add("/dev/serial/by-id/" + name);
+  }
+  // Terminals backed by hardware have a device behind them; consoles and pseudo-terminals don't.
+  for (const std::string& name : DirectoryEntries("/sys/class/tty")) {
+    struct stat st;
+    const std::string sys = "/sys/class/tty/" + name;
+    if (::stat((sys + "/device").c_str(), &st) != 0) continue;
+    if (FirstLine(sys + "/type").value_or("") == "0") continue;  // no UART
+    add("/dev/" + name);
+  }
+  return found;
+}
+
+int PrintPortSurvey(std::FILE* out) {
+  const std::string folder = PortsFolder();
+  const std::vector<SurveyedPort> ports = SurveyPorts();
+  std::fprintf(out, "COMn links are read from %s\n", folder.c_str());
+  std::fprintf(out, "(a COMn without a link stands for /dev/ttyS<n-1>)\n\n");
+  bool deniedAny = false;
+  for (const SurveyedPort& port : ports) {
+    std::string note;
+    if (!port.linked) note = " (no link)";
+    if (!port.holder.empty()) note += " (held by " + port.holder + ")";
+    std::fprintf(out, "COM%u  %-19s  %s%s\n", port.port, PortStateName(port.state),
+                 port.device.c_str(), note.c_str());
+    deniedAny = deniedAny || port.state == PortState::NoPermission;
+  }
+  if (deniedAny) {
+    std::fprintf(out,
+                 "\nno permission: add the user to the device's group (usually dialout) and log "
+                 "in again:\n  sudo usermod -aG dialout \"$USER\"\n");
+  }
+
+  const std::vector<UnnamedDevice> unnamed = UnnamedSerialDevices(ports);
+  std::fprintf(out, "\nSerial devices no COMn stands for:%s\n", unnamed.empty() ? " none" : "");
+  if (unnamed.empty()) return 0;
+  // Suggested names: COMn that have no link and stand for nothing present.
+  std::vector<std::string> free;
+  for (const SurveyedPort& port : ports) {
+    if (!port.linked && port.state == PortState::Missing) {
+      free.push_back("COM" + std::to_string(port.port));
+    }
+  }
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) std::fprintf(out, "  mkdir -p %s\n", folder.c_str());
+  for (size_t k = 0; k < unnamed.size(); ++k) {
+    const std::string com = k < free.size() ? free[k] : "COMn";
+    std::fprintf(out, "  %s (%s)\n    ln -s %s %s/%s\n", unnamed[k].path.c_str(),
+                 unnamed[k].kernel.c_str(), unnamed[k].path.c_str(), folder.c_str(), com.c_str());
+  }
+  return 0;
+}

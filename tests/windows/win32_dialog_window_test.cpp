@@ -1,0 +1,145 @@
+// The Win32 window itself, in-process under Wine: what the controls show after the logic's calls,
+// and the notifications the controls send back.
+#include "window/win32/win32_dialog_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#undef MessageBox
+#undef PostMessage
+
+namespace {
+
+constexpr int kEdit = 10;
+constexpr int kEditableList = 20;
+constexpr int kFixedList = 30;
+constexpr int kButton = 40;
+constexpr int kLog = 50;
+
+const char* const kEnables[] = {"未使能", "巳使能"};
+const char* const kParities[] = {"NONE", "ODD", "EVEN"};
+
+using K = ControlKind;
+const ControlTemplate kControls[] = {
+    {IDOK, K::DefPushButton, "确定", 0, 0, 1, 1, kHidden, {}, nullptr},
+    {IDCANCEL, K::PushButton, "取消", 0, 0, 1, 1, kHidden, {}, nullptr},
+    {IDC_STATIC, K::Label, "编号", 4, 4, 20, 8, 0, {}, nullptr},
+    {kEdit, K::Edit, "", 26, 2, 40, 12, kTabStop, {}, nullptr},
+    {kEditableList, K::DropDown, "", 70, 2, 50, 12, kTabStop, kEnables, nullptr},
+    {kFixedList, K::DropList, "", 124, 2, 40, 12, kTabStop, kParities, nullptr},
+    {kButton, K::PushButton, "读参数", 4, 20, 40, 14, kTabStop, {}, nullptr},
+    {kLog, K::Edit, "", 4, 40, 160, 40, kTabStop | kReadOnly | kMultiLine, {}, nullptr},
+};
+const DialogTemplate kDialog = {900, "Quorvel", 170, 90, "MS Sans Serif", 8, kControls};
+
+class Recorder : public DialogHandler {
+ public:
+  void OnNotify(int id, Notification code) override {
+    static const char* const kNames[] = {"click", "set", "kill"};
+    log.push_back(std::string(kNames[static_cast<int>(code)]) + " " + std::to_string(id));
+  }
+  void OnTimerMessage(int timerId) override { log.push_back("tick " + std::to_string(timerId)); }
+  void OnPostedMessage(uint32_t message, int32_t wParam, int32_t) override {
+    log.push_back("posted " + std::to_string(message) + "/" + std::to_string(wParam));
+  }
+  void OnOK() override { log.push_back("ok"); }
+  void OnSysCommand(uint32_t command) override { log.push_back("sys " + std::to_string(command)); }
+  std::vector<std::string> log;
+};
+
+class Win32DialogWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.SetHandler(&handler);
+    ShowWindow(window.Handle(), SW_SHOW);
+    Pump();
+    handler.log.clear();  // the dialog's own first focus, on activation
+  }
+  void TearDown() override { window.SetHandler(nullptr); }
+
+  HWND Item(int id) const { return GetDlgItem(window.Handle(), id); }
+  void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (IsDialogMessageW(window.Handle(), &msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  void Focus(int id) {
+    SetFocus(Item(id));
+    Pump();
+  }
+  using Log = std::vector<std::string>;
+
+  Win32DialogWindow window{kDialog};
+  Recorder handler;
+};
+
+TEST_F(Win32DialogWindowTest, ShowsExactlyTheTextsTheLogicSets) {
+  window.SetText(kEdit, "φUa 巳使能 230.5");
+  EXPECT_EQ(window.GetText(kEdit), "φUa 巳使能 230.5");
+  window.SetText(kLog, "第 1 次发送信息帖(Hex) : 01 03\nsecond line");
+  EXPECT_EQ(window.GetText(kLog), "第 1 次发送信息帖(Hex) : 01 03\nsecond line");
+  window.SetText(kButton, "暂停读数据");
+  EXPECT_EQ(window.GetText(kButton), "暂停读数据");
+}
+
+TEST_F(Win32DialogWindowTest, KeepsTheListRulesInTheRealControls) {
+  window.SetText(kFixedList, "ODD");
+  EXPECT_EQ(window.ListSelection(kFixedList), 1);
+  window.SetText(kFixedList, "odd");  // no entry is "odd": a fixed list then shows nothing
+  EXPECT_EQ(window.ListSelection(kFixedList), -1);
+  EXPECT_EQ(window.GetText(kFixedList), "");
+  window.SelectListEntry(kEditableList, 1);
+  EXPECT_EQ(window.GetText(kEditableList), "巳使能");
+  EXPECT_EQ(window.ListSelection(kEditableList), 1);
+  window.SetText(kEditableList, "7");  // an editable list shows any text, without a selection
+  EXPECT_EQ(window.GetText(kEditableList), "7");
+  EXPECT_EQ(window.ListSelection(kEditableList), -1);
+  EXPECT_EQ(window.ListEntries(kEditableList), (std::vector<std::string>{"未使能", "巳使能"}));
+}
+
+TEST_F(Win32DialogWindowTest, ReportsEveryFocusMoveAndClick) {
+  ASSERT_EQ(GetFocus(), Item(kEdit));  // where the dialog put it when it was shown
+  Focus(kEditableList);
+  Focus(kFixedList);
+  Focus(kButton);
+  SendMessageW(Item(kButton), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(handler.log,
+            (Log{"kill 10", "set 20", "kill 20", "set 30", "kill 30", "set 40", "click 40"}));
+}
+
+TEST_F(Win32DialogWindowTest, ParksTheFocusOnTheWindowWhenTheFocusedButtonIsDisabled) {
+  Focus(kButton);
+  handler.log.clear();
+  window.EnableControl(kButton, false);
+  Pump();
+  EXPECT_FALSE(window.IsControlEnabled(kButton));
+  EXPECT_EQ(GetFocus(), window.Handle());
+  EXPECT_EQ(handler.log, (Log{"kill 40"}));  // and no other control's focus gain
+}
+
+TEST_F(Win32DialogWindowTest, HandsAPostedCompletionOverBeforeTheNextTick) {
+  ASSERT_EQ(window.SetTimer(1, 1), 1);
+  window.PostMessage(WM_LINK_DONE, 0, 0);
+  Sleep(20);  // the timer is due: its tick still comes after the completion
+  MSG msg;
+  while (handler.log.size() < 2 && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  EXPECT_EQ(handler.log, (Log{"posted 1224/0", "tick 1"}));
+}
+
+TEST_F(Win32DialogWindowTest, TakesEnterInAFieldAsTheDefaultButton) {
+  Focus(kEdit);
+  handler.log.clear();
+  PostMessageW(Item(kEdit), WM_KEYDOWN, VK_RETURN, 0);
+  Pump();
+  EXPECT_EQ(handler.log, (Log{"ok"}));
+  EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# quorvel.exe under Wine and Xvfb (the run's screen) against the simulated meter, driven through its keyboard only:
+# the console polls the rotation of three blocks; Enter stops continuous reading, Shift+Tab walks
+# the tab order back to "写参数" and Space presses it, so the meter receives the parameter block
+# (function 16 at 0x0300, 44 registers); a screenshot is saved; Escape closes the window.
+# Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM SCREENSHOT
+# Wine's COM1 is $WINEPREFIX/quorvel-com1 (wine_prefix.sh), pointed at the meter's terminal here.
+set -euo pipefail
+exe="$1"
+tab_steps="$2"
+sim="$3"
+screenshot="$4"
+wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
+
+skip() {
+  echo "console_under_wine: $1; the test does not run" >&2
+  [ "${QUORVEL_REQUIRE_WINE:-0}" = 1 ] && exit 1
+  exit 77
+}
+[ -x "$wine" ] || skip "Wine not found ($wine): install Debian's wine and wine64"
+for tool in xdotool import; do
+  command -v "$tool" >/dev/null || skip "$tool not found (xvfb, xdotool, imagemagick)"
+done
+[ -x "$sim" ] || skip "no quorvel-sim at '$sim': build the default preset first"
+[ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || { echo "no Wine prefix (wine_prefix)" >&2; exit 1; }
+export WINEDEBUG=-all
+
+work=$(mktemp -d)
+pids=()
+com1="${WINEPREFIX:-}/quorvel-com1"
+cleanup() {
+  [ -L "$com1" ] && ln -sfn "$WINEPREFIX/quorvel-no-port" "$com1"
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "console_under_wine: $1" >&2
+  echo "--- simulated meter (last lines)" >&2
+  tail -n 20 "$work/sim.log" >&2 || true
+  exit 1
+}
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+# The meter received a request starting with these bytes (upper-case hex, as it logs them).
+received() { grep -q "] rx $1" "$work/sim.log"; }
+
+# The run's screen (wine_prefix.sh).
+[ -s "$WINEPREFIX/quorvel-display" ] || fail "no Xvfb screen of the Wine prefix"
+export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")"
+
+steps=$("$wine" "$tab_steps" 1088 | tr -d '\r')
+[[ "$steps" =~ ^[0-9]+$ ]] || fail "tab_steps gave '$steps'"
+
+# The simulated meter on a pseudo-terminal, which becomes Wine's COM1; no other COMn of the
+# prefix leads to a port.
+XDG_CONFIG_HOME="$work" "$sim" --verbose --seed 13 >"$work/sim.out" 2>"$work/sim.log" &
+pids+=($!)
+wait_for 10 grep -q "^link: " "$work/sim.out" || fail "the simulated meter did not start"
+device=$(sed -n 's/^device: //p' "$work/sim.out")
+[ -c "$device" ] || fail "the simulated meter's terminal '$device' is no device"
+ln -sfn "$device" "$com1"
+bash "$(dirname "$0")/check_com_ports.sh" "$WINEPREFIX" "$device" || fail "COM ports of the prefix"
+
+started=$SECONDS
+"$wine" "$exe" >"$work/quorvel.log" 2>&1 &
+console=$!
+pids+=("$console")
+
+window=""
+find_window() { window=$(xdotool search --name 'quorvel\.exe' 2>/dev/null | head -n1); [ -n "$window" ]; }
+wait_for 60 find_window || fail "no window captioned with quorvel.exe appeared"
+echo "window after $((SECONDS - started)) s: $(xdotool getwindowname "$window")"
+
+# The start-up parameter read, then the rotation: blocks at 0, 138 (0x8A) and 768 (0x300).
+wait_for 60 received "01 03 00 00 00 45" || fail "no poll of the block at 0"
+wait_for 10 received "01 03 00 8A 00 46" || fail "no poll of the block at 138"
+parameter_reads() { grep -c "] rx 01 03 03 00 00 2C" "$work/sim.log" || true; }
+first_reads=$(parameter_reads)
+polled_parameters() { [ "$(parameter_reads)" -gt "$first_reads" ]; }
+wait_for 10 polled_parameters || fail "no poll of the parameter block after the start-up read"
+# In order: the start-up parameter read, then the blocks at 0, 138 and 768.
+reads=$(sed -n 's/.*\] rx 01 03 \(.. ..\) .*/\1/p' "$work/sim.log" | head -n4 | tr '\n' ' ')
+[ "$reads" = "03 00 00 00 00 8A 03 00 " ] ||
+  fail "the first reads started at '$reads', not at 0300, 0000, 008A and 0300"
+echo "rotation seen after $((SECONDS - started)) s"
+
+# The keyboard goes to the window (there is no window manager to give it the focus).
+xdotool windowfocus --sync "$window"
+xdotool key Return  # stops continuous reading
+quiet() {
+  local lines
+  lines=$(wc -l <"$work/sim.log")
+  sleep 1
+  [ "$(wc -l <"$work/sim.log")" = "$lines" ]
+}
+wait_for 15 quiet || fail "polling went on after Enter"
+
+# From the send log, where the focus starts, back to "写参数" (all buttons are enabled while idle).
+keys=()
+for ((k = 0; k < steps; ++k)); do keys+=(shift+Tab); done
+xdotool key --delay 40 "${keys[@]}"
+xdotool key space
+wait_for 15 received "01 10 03 00 00 2C 58" || fail "no 写参数 frame (function 16 at 0x0300, 44 registers)"
+wait_for 10 grep -q "] tx 01 10 03 00 00 2C" "$work/sim.log" || fail "the meter did not answer the write"
+sleep 0.5  # the reply's completion and the refresh that follows are drawn
+echo "写参数 received after $((SECONDS - started)) s"
+
+import -window "$window" "$screenshot"
+echo "screenshot: $screenshot"
+
+xdotool key Escape
+wait_for 20 bash -c "! kill -0 $console 2>/dev/null" || fail "Escape did not close the window"
+status=0
+wait "$console" || status=$?
+[ "$status" = 0 ] || fail "quorvel.exe exited with $status"
+grep "] rx" "$work/sim.log" | cut -c 14-40 | sort | uniq -c
+echo "console_under_wine: passed in $((SECONDS - started)) s"

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <utility>
+
+#include "window/dialog_window.h"
+
+// The order in which a window hands its input to the dialog, as the dialog framework guarantees
+// it: one handler at a time, never one inside another; posted messages first in, first out,
+// before the next tick and never inside a handler; a message box raised inside a handler holds
+// ticks (dropped) and posted messages (kept) until it closes; focus gained and lost as moves
+// between the dialog's own controls. Toolkit-neutral: the Windows window feeds it its messages.
+class HandlerGate {
+ public:
+  // scheduleDrain asks the window to call Drain() later from its message loop, outside any
+  // handler.
+  explicit HandlerGate(std::function<void()> scheduleDrain)
+      : m_scheduleDrain(std::move(scheduleDrain)) {}
+
+  void SetHandler(DialogHandler* handler) { m_handler = handler; }
+  // After the run no handler is called and nothing posted is kept.
+  void End();
+  bool Ended() const { return m_ended; }
+
+  void Clicked(int id);
+  void OK();
+  void SysCommand(uint32_t command);
+  // A control of the dialog gained the focus.
+  void FocusGained(int id);
+  // A control lost the focus; focusStaysInWindow tells whether it went to the dialog or one of
+  // its controls, rather than to another window (a message box, the About box, another program).
+  // A control that loses the focus with the whole window keeps it for the dialog: its loss is
+  // reported when the operator moves on to another control.
+  void FocusLost(int id, bool focusStaysInWindow);
+  void Tick(int timerId);
+  void Post(uint32_t message, int32_t wParam, int32_t lParam);
+  // Handles the posted messages now waiting, unless a handler or a message box holds them.
+  void Drain();
+
+  // A message box shown from inside a handler.
+  void BeginMessageBox() { ++m_messageBoxes; }
+  void EndMessageBox();
+  // A modal box opened outside the dialog's logic (the About box): ticks and posted messages go
+  // on while it is open. Returns what Resume needs.
+  int SuspendForModalBox() { return std::exchange(m_depth, 0); }
+  void ResumeAfterModalBox(int depth) { m_depth = depth; }
+
+  bool Held() const { return m_depth > 0 || m_messageBoxes > 0; }
+  size_t PendingMessages() const { return m_posted.size(); }
+  int FocusedControl() const { return m_focusId; }
+
+ private:
+  struct Posted {
+    uint32_t message;
+    int32_t wParam;
+    int32_t lParam;
+  };
+  template <typename Call>
+  void Dispatch(Call call);
+
+  std::function<void()> m_scheduleDrain;
+  DialogHandler* m_handler = nullptr;
+  std::deque<Posted> m_posted;
+  int m_depth = 0;
+  int m_messageBoxes = 0;
+  int m_focusId = 0;  // the control whose focus gain was reported and whose loss is still to come
+  bool m_ended = false;
+};

@@ -1,0 +1,596 @@
+// The Win32 calls of the console's window. Everything that can be decided without them (classes
+// and styles, units, list rules, text conversions, the order of handlers) is in
+// win32_controls.cpp and handler_gate.cpp.
+#include "window/win32/win32_dialog_window.h"
+
+#include "window/qt/system_menu.h"
+
+// After the template's names (IDOK, IDCANCEL), which windows.h defines to the same values.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// Needs windows.h first.
+#include <commctrl.h>
+// The window's own MessageBox and PostMessage, not the Win32 macros of those names.
+#undef MessageBox
+#undef PostMessage
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 at the Win32 boundary");
+static_assert(win32::kWsChild == WS_CHILD && win32::kWsVisible == WS_VISIBLE &&
+              win32::kWsDisabled == WS_DISABLED && win32::kWsVScroll == WS_VSCROLL &&
+              win32::kWsGroup == WS_GROUP && win32::kWsTabStop == WS_TABSTOP &&
+              win32::kWsExClientEdge == WS_EX_CLIENTEDGE &&
+              win32::kWsExNoParentNotify == WS_EX_NOPARENTNOTIFY);
+static_assert(win32::kEsCenter == ES_CENTER && win32::kEsRight == ES_RIGHT &&
+              win32::kEsMultiLine == ES_MULTILINE && win32::kEsAutoVScroll == ES_AUTOVSCROLL &&
+              win32::kEsAutoHScroll == ES_AUTOHSCROLL && win32::kEsReadOnly == ES_READONLY);
+static_assert(win32::kBsDefPushButton == BS_DEFPUSHBUTTON && win32::kBsGroupBox == BS_GROUPBOX &&
+              win32::kBsNotify == BS_NOTIFY);
+static_assert(win32::kSsCenter == SS_CENTER && win32::kSsRight == SS_RIGHT &&
+              win32::kSsIcon == SS_ICON && win32::kSsNoPrefix == SS_NOPREFIX);
+static_assert(win32::kCbsDropDown == CBS_DROPDOWN && win32::kCbsDropDownList == CBS_DROPDOWNLIST &&
+              win32::kCbsAutoHScroll == CBS_AUTOHSCROLL && win32::kCbsHasStrings == CBS_HASSTRINGS);
+static_assert(win32::kBnClicked == BN_CLICKED && win32::kBnSetFocus == BN_SETFOCUS &&
+              win32::kBnKillFocus == BN_KILLFOCUS && win32::kEnSetFocus == EN_SETFOCUS &&
+              win32::kEnKillFocus == EN_KILLFOCUS && win32::kCbnSetFocus == CBN_SETFOCUS &&
+              win32::kCbnKillFocus == CBN_KILLFOCUS);
+static_assert(WM_LINK_DONE == WM_USER + 200);
+
+// Asks the window to drain its posted messages later, outside any handler.
+constexpr UINT kDrainMessage = WM_APP + 1;
+
+std::wstring Wide(const std::string& text) {
+  const std::u16string wide = win32::Utf8ToUtf16(text);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+std::string Narrow(const wchar_t* text, size_t length) {
+  return win32::Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(text), length));
+}
+
+std::string WindowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  if (length <= 0) return {};
+  std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(hwnd, buffer.data(), length + 1);
+  return Narrow(buffer.data(), static_cast<size_t>(std::max(copied, 0)));
+}
+
+// The empty template both windows start from: the controls are created by the window itself.
+struct alignas(4) EmptyTemplate {
+  DLGTEMPLATE header;
+  WORD menu = 0;
+  WORD windowClass = 0;
+  WORD title = 0;
+};
+
+EmptyTemplate MakeTemplate(DWORD style) {
+  EmptyTemplate t{};
+  t.header.style = style;
+  return t;
+}
+
+// Functions of newer Windows versions, looked up so that the program still starts on older ones.
+UINT DpiOf(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpi != nullptr) {
+    const UINT dpi = getDpi(hwnd);
+    if (dpi != 0) return dpi;
+  }
+  HDC dc = GetDC(hwnd);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(hwnd, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+int MetricForDpi(int index, UINT dpi) {
+  using Fn = int(WINAPI*)(int, UINT);
+  static const auto forDpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  if (forDpi != nullptr) return forDpi(index, dpi);
+  return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), 96);
+}
+
+void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
+  using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto forDpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (forDpi != nullptr) {
+    forDpi(&rect, style, FALSE, exStyle, dpi);
+  } else {
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+  }
+}
+
+int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM param) {
+  auto* faces = reinterpret_cast<std::vector<std::string>*>(param);
+  const std::string face = Narrow(font->lfFaceName, wcsnlen(font->lfFaceName, LF_FACESIZE));
+  if (std::find(faces->begin(), faces->end(), face) == faces->end()) faces->push_back(face);
+  return 1;
+}
+
+// "Microsoft YaHei UI", else the first font that covers GB2312 (Noto Sans CJK SC under Wine).
+std::wstring CjkFace(HDC dc) {
+  LOGFONTW query{};
+  query.lfCharSet = GB2312_CHARSET;
+  std::vector<std::string> faces;
+  EnumFontFamiliesExW(dc, &query, CollectFace, reinterpret_cast<LPARAM>(&faces), 0);
+  const std::string face = win32::ChooseCjkFace(faces);
+  return face.empty() ? std::wstring(L"MS Shell Dlg") : Wide(face);
+}
+
+HFONT MakeFont(const wchar_t* face, int points, int dpi, BYTE charset) {
+  return CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+// The template font's base units, measured as the dialog manager measures them.
+win32::BaseUnits MeasureBaseUnits(HDC dc, const DialogTemplate& dialog, int dpi) {
+  HFONT font = MakeFont(Wide(dialog.fontName).c_str(), dialog.fontPoints, dpi, DEFAULT_CHARSET);
+  if (font == nullptr) return win32::DefaultBaseUnits(dpi);
+  HGDIOBJ old = SelectObject(dc, font);
+  static const wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  SIZE size{};
+  TEXTMETRICW metrics{};
+  const bool measured = GetTextExtentPoint32W(dc, kLetters, 52, &size) != FALSE &&
+                        GetTextMetricsW(dc, &metrics) != FALSE;
+  SelectObject(dc, old);
+  DeleteObject(font);
+  if (!measured || size.cx <= 0 || metrics.tmHeight <= 0) return win32::DefaultBaseUnits(dpi);
+  return win32::BaseUnitsOf(size.cx, metrics.tmHeight);
+}
+
+HICON LoadAppIcon(int metric, UINT dpi) {
+  const int size = MetricForDpi(metric, dpi);
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                       IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+// Creates the controls of a template on a window, in tab order, with their initial texts and
+// list entries; placed later by PlaceControls.
+std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dialog) {
+  std::vector<HWND> created;
+  for (const ControlTemplate& c : dialog.controls) {
+    const win32::ControlClass cls = win32::ClassOf(c);
+    const bool list = c.kind == ControlKind::DropList || c.kind == ControlKind::DropDown;
+    const std::wstring text = list ? std::wstring() : Wide(c.text != nullptr ? c.text : "");
+    HWND hwnd = CreateWindowExW(
+        cls.exStyle, Wide(cls.className).c_str(), text.c_str(), cls.style, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleW(nullptr), nullptr);
+    if (list && hwnd != nullptr) {
+      for (const char* entry : c.entries) {
+        SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+      }
+      SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+      SendMessageW(hwnd, CB_SETMINVISIBLE, win32::kListVisibleEntries, 0);
+    }
+    created.push_back(hwnd);
+  }
+  return created;
+}
+
+// Places a template's controls for a DPI: dialog units through the template font's base units,
+// text in the CJK font. Returns the client size of the dialog in pixels.
+SIZE PlaceControls(HWND parent, const DialogTemplate& dialog, const std::vector<HWND>& controls,
+                   HFONT font, HICON icon, int dpi) {
+  HDC dc = GetDC(parent);
+  const win32::BaseUnits units = MeasureBaseUnits(dc, dialog, dpi);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const int lineHeight = metrics.tmHeight;
+  for (size_t k = 0; k < dialog.controls.size() && k < controls.size(); ++k) {
+    const ControlTemplate& c = dialog.controls[k];
+    HWND hwnd = controls[k];
+    if (hwnd == nullptr) continue;
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    win32::PixelRect r = win32::ToPixels(c, units);
+    switch (c.kind) {
+      case ControlKind::Label: {
+        const std::wstring text = Wide(c.text != nullptr ? c.text : "");
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        r = win32::PlaceLabel(r, c.style, lineHeight, size.cx);
+        break;
+      }
+      case ControlKind::DropList:
+      case ControlKind::DropDown: {
+        const int field = win32::ListFieldHeight(units, lineHeight);
+        SendMessageW(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - 6);
+        const int item = static_cast<int>(SendMessageW(hwnd, CB_GETITEMHEIGHT, 0, 0));
+        r.cy = win32::ListCreateHeight(field, std::max(item, lineHeight), c.entries.size());
+        break;
+      }
+      case ControlKind::Icon:
+        SendMessageW(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        r.cx = std::max(r.cx, MetricForDpi(SM_CXICON, static_cast<UINT>(dpi)));
+        r.cy = std::max(r.cy, MetricForDpi(SM_CYICON, static_cast<UINT>(dpi)));
+        break;
+      default:
+        break;
+    }
+    SetWindowPos(hwnd, nullptr, r.x, r.y, r.cx, r.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(parent, dc);
+  return {win32::DluToPixelsX(dialog.cx, units), win32::DluToPixelsY(dialog.cy, units)};
+}
+
+// Sizes a window so that its client area is the dialog's, keeping its top-left corner.
+void SizeWindow(HWND hwnd, SIZE client, int dpi) {
+  RECT frame{0, 0, client.cx, client.cy};
+  AdjustForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
+               static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), static_cast<UINT>(dpi));
+  SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+}
+
+// Centres a window on the work area of the screen it is on.
+void CentreWindow(HWND hwnd) {
+  RECT window{};
+  GetWindowRect(hwnd, &window);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& area = monitor.rcWork;
+  const int cx = window.right - window.left;
+  const int cy = window.bottom - window.top;
+  SetWindowPos(hwnd, nullptr,
+               std::max<int>(area.left, area.left + (area.right - area.left - cx) / 2),
+               std::max<int>(area.top, area.top + (area.bottom - area.top - cy) / 2), 0, 0,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
+
+INT_PTR CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    return FALSE;  // the focus is placed when the run starts
+  }
+  auto* window = reinterpret_cast<Win32DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (window == nullptr) return FALSE;
+  return window->OnMessage(message, wParam, lParam);
+}
+
+// The About box: template 100, modal, closed by its button, Enter or Escape.
+struct AboutState {
+  HFONT font = nullptr;
+  HICON icon = nullptr;
+};
+
+INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<AboutState*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+      state = reinterpret_cast<AboutState*>(lParam);
+      const DialogTemplate& dialog = AboutDialogTemplate();
+      const int dpi = static_cast<int>(DpiOf(hwnd));
+      HDC dc = GetDC(hwnd);
+      state->font = MakeFont(CjkFace(dc).c_str(), dialog.fontPoints, dpi, GB2312_CHARSET);
+      ReleaseDC(hwnd, dc);
+      state->icon = LoadAppIcon(SM_CXICON, static_cast<UINT>(dpi));
+      SetWindowTextW(hwnd, Wide(dialog.caption).c_str());
+      SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->icon));
+      const std::vector<HWND> controls = CreateTemplateControls(hwnd, dialog);
+      SizeWindow(hwnd, PlaceControls(hwnd, dialog, controls, state->font, state->icon, dpi), dpi);
+      CentreWindow(hwnd);
+      const int first = win32::InitialFocus(dialog);
+      if (first != 0) SetFocus(GetDlgItem(hwnd, first));
+      return FALSE;
+    }
+    case WM_COMMAND:
+      // The button's focus notifications come this way too; only its click closes the box.
+      if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && HIWORD(wParam) == BN_CLICKED) {
+        EndDialog(hwnd, LOWORD(wParam));
+        return TRUE;
+      }
+      return FALSE;
+    case WM_DESTROY:
+      if (state != nullptr) {
+        if (state->font != nullptr) DeleteObject(state->font);
+        if (state->icon != nullptr) DestroyIcon(state->icon);
+        state->font = nullptr;
+        state->icon = nullptr;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+Win32DialogWindow::Win32DialogWindow(const DialogTemplate& dialog)
+    : m_dialog(dialog), m_gate([this] { ::PostMessageW(m_hwnd, kDrainMessage, 0, 0); }) {
+  const EmptyTemplate empty = MakeTemplate(kDialogStyle | WS_MINIMIZEBOX);
+  m_hwnd = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.header, nullptr, MainProc,
+                                      reinterpret_cast<LPARAM>(this));
+  if (m_hwnd == nullptr) throw std::runtime_error("the dialog window could not be created");
+  SetWindowTextW(m_hwnd, Wide(dialog.caption).c_str());
+  CreateControls();
+  Layout(static_cast<int>(DpiOf(m_hwnd)));
+  CentreWindow(m_hwnd);
+}
+
+Win32DialogWindow::~Win32DialogWindow() {
+  m_gate.End();
+  if (m_hwnd != nullptr) {
+    KillTimer(m_hwnd, 1);
+    SetWindowLongPtrW(m_hwnd, DWLP_USER, 0);
+    // Without redrawing as each control goes (under Wine that costs seconds for this dialog).
+    SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
+    DestroyWindow(m_hwnd);
+  }
+  if (m_font != nullptr) DeleteObject(m_font);
+  if (m_bigIcon != nullptr) DestroyIcon(m_bigIcon);
+  if (m_smallIcon != nullptr) DestroyIcon(m_smallIcon);
+}
+
+void Win32DialogWindow::CreateControls() {
+  const std::vector<HWND> created = CreateTemplateControls(m_hwnd, m_dialog);
+  for (size_t k = 0; k < created.size(); ++k) {
+    const ControlTemplate& c = m_dialog.controls[k];
+    m_all.push_back({&c, created[k]});
+    if (c.id != IDC_STATIC) m_indexOf[c.id] = k;
+  }
+}
+
+// Fonts, icons, control places and the window's size for a DPI: at start and whenever the
+// window moves to a screen of another scale.
+void Win32DialogWindow::Layout(int dpi) {
+  m_dpi = dpi;
+  // A shown window is redrawn once, after every control has moved.
+  const bool shown = IsWindowVisible(m_hwnd) != FALSE;
+  if (shown) SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
+  HDC dc = GetDC(m_hwnd);
+  HFONT font = MakeFont(CjkFace(dc).c_str(), m_dialog.fontPoints, dpi, GB2312_CHARSET);
+  ReleaseDC(m_hwnd, dc);
+  HICON big = LoadAppIcon(SM_CXICON, static_cast<UINT>(dpi));
+  HICON small = LoadAppIcon(SM_CXSMICON, static_cast<UINT>(dpi));
+  std::vector<HWND> controls;
+  for (const Control& c : m_all) controls.push_back(c.hwnd);
+  const SIZE client = PlaceControls(m_hwnd, m_dialog, controls, font, big, dpi);
+  SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (m_font != nullptr) DeleteObject(m_font);
+  if (m_bigIcon != nullptr) DestroyIcon(m_bigIcon);
+  if (m_smallIcon != nullptr) DestroyIcon(m_smallIcon);
+  m_font = font;
+  m_bigIcon = big;
+  m_smallIcon = small;
+  SizeWindow(m_hwnd, client, dpi);
+  if (shown) {
+    SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(m_hwnd, nullptr, nullptr,
+                 RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  }
+}
+
+const Win32DialogWindow::Control& Win32DialogWindow::At(int id) const {
+  auto it = m_indexOf.find(id);
+  if (it == m_indexOf.end()) throw std::out_of_range("no control " + std::to_string(id));
+  return m_all[it->second];
+}
+
+std::string Win32DialogWindow::GetText(int id) const {
+  const Control& c = At(id);
+  const std::string text = WindowText(c.hwnd);
+  return (c.source->style & kMultiLine) != 0 ? win32::FromCrLf(text) : text;
+}
+
+// Texts equal to what the control shows are not set again: a refresh of the whole window then
+// costs only the fields that changed, and no caret or scroll position is disturbed.
+void Win32DialogWindow::SetText(int id, const std::string& text) {
+  const Control& c = At(id);
+  const ControlKind kind = c.source->kind;
+  if (kind == ControlKind::DropList || kind == ControlKind::DropDown) {
+    const int current = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
+    const int selection = win32::SelectionForText(kind, ListEntries(id), current, text);
+    if (selection != current) SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+    if (kind == ControlKind::DropDown && WindowText(c.hwnd) != text) {
+      SetWindowTextW(c.hwnd, Wide(text).c_str());
+    }
+    return;
+  }
+  if (GetText(id) == text) return;
+  const bool multiLine = (c.source->style & kMultiLine) != 0;
+  SetWindowTextW(c.hwnd, Wide(multiLine ? win32::ToCrLf(text) : text).c_str());
+}
+
+ControlKind Win32DialogWindow::KindOf(int id) const { return At(id).source->kind; }
+
+std::vector<std::string> Win32DialogWindow::ListEntries(int id) const {
+  const ControlTemplate& c = *At(id).source;
+  return std::vector<std::string>(c.entries.begin(), c.entries.end());
+}
+
+int Win32DialogWindow::ListSelection(int id) const {
+  const Control& c = At(id);
+  if (c.source->kind != ControlKind::DropList && c.source->kind != ControlKind::DropDown) return -1;
+  const int current = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
+  return win32::ReportedSelection(c.source->kind, ListEntries(id), current, WindowText(c.hwnd));
+}
+
+void Win32DialogWindow::SelectListEntry(int id, int index) {
+  const Control& c = At(id);
+  if (index < 0 || index >= static_cast<int>(c.source->entries.size())) return;
+  const std::string entry = c.source->entries[static_cast<size_t>(index)];
+  if (SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0) == index && WindowText(c.hwnd) == entry) return;
+  SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (c.source->kind == ControlKind::DropDown && WindowText(c.hwnd) != entry) {
+    SetWindowTextW(c.hwnd, Wide(entry).c_str());
+  }
+}
+
+void Win32DialogWindow::EnableControl(int id, bool enable) {
+  HWND hwnd = At(id).hwnd;
+  if ((IsWindowEnabled(hwnd) != FALSE) == enable) return;
+  // A disabled control keeps no focus, and the focus does not jump on to the next field (which
+  // would run that field's focus handler): the window itself holds it meanwhile.
+  HWND focus = GetFocus();
+  if (!enable && focus != nullptr && (focus == hwnd || IsChild(hwnd, focus))) {
+    m_windowHoldsFocus = true;
+    SetFocus(m_hwnd);
+  }
+  EnableWindow(hwnd, enable ? TRUE : FALSE);
+}
+
+bool Win32DialogWindow::IsControlEnabled(int id) const {
+  return IsWindowEnabled(At(id).hwnd) != FALSE;
+}
+
+void Win32DialogWindow::SetCaption(const std::string& caption) {
+  SetWindowTextW(m_hwnd, Wide(caption).c_str());
+}
+
+void Win32DialogWindow::MessageBox(const std::string& text) {
+  const std::wstring title = Wide(win32::ApplicationTitle(ModuleFileName()));
+  m_gate.BeginMessageBox();  // ticks and posted messages wait until the operator has read it
+  ::MessageBoxW(IsWindowVisible(m_hwnd) ? m_hwnd : nullptr, Wide(text).c_str(), title.c_str(),
+                MB_OK);
+  m_gate.EndMessageBox();
+}
+
+int Win32DialogWindow::SetTimer(int timerId, int periodMs) {
+  if (timerId == 0 || periodMs <= 0) return 0;
+  return ::SetTimer(m_hwnd, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr) !=
+                 0
+             ? timerId
+             : 0;
+}
+
+void Win32DialogWindow::ShowAboutBox() {
+  const EmptyTemplate empty = MakeTemplate(kDialogStyle);
+  AboutState state;
+  // The About box is opened outside the dialog's logic: its ticks and posted messages go on.
+  const int depth = m_gate.SuspendForModalBox();
+  DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &empty.header, m_hwnd, AboutProc,
+                          reinterpret_cast<LPARAM>(&state));
+  m_gate.ResumeAfterModalBox(depth);
+}
+
+std::string Win32DialogWindow::ModuleFileName() const {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return Narrow(path.data(), length);
+    path.resize(path.size() * 2);
+  }
+}
+
+// The message goes through the window's queue, as the link's completion always has; the
+// dialog's own first-in first-out list decides when its handler runs.
+void Win32DialogWindow::PostMessage(uint32_t message, int32_t wParam, int32_t lParam) {
+  m_gate.Post(message, wParam, lParam);
+  ::PostMessageW(m_hwnd, message == WM_LINK_DONE ? WM_LINK_DONE : kDrainMessage,
+                 static_cast<WPARAM>(static_cast<uint32_t>(wParam)), lParam);
+}
+
+void Win32DialogWindow::RunModal() {
+  if (HasSystemMenu()) {
+    AppendSystemMenuItem(reinterpret_cast<uintptr_t>(m_hwnd), LoadResourceString(IDS_ABOUTBOX),
+                         IDM_ABOUTBOX);
+  }
+  ShowWindow(m_hwnd, SW_SHOW);
+  SetForegroundWindow(m_hwnd);
+  // The focus starts on the first visible control that takes it in tab order.
+  const int first = win32::InitialFocus(m_dialog);
+  if (first != 0)
+    SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(At(first).hwnd), TRUE);
+  MSG msg;
+  while (!m_runEnded && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(m_hwnd, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// The timer goes with the window: no tick and no posted message reaches the dialog after this.
+void Win32DialogWindow::EndRun() {
+  if (m_runEnded) return;
+  m_runEnded = true;
+  m_gate.End();
+  KillTimer(m_hwnd, 1);
+  ShowWindow(m_hwnd, SW_HIDE);
+  ::PostMessageW(m_hwnd, WM_NULL, 0, 0);  // wakes the run's loop, which then ends
+}
+
+void Win32DialogWindow::OnCommand(int id, uint16_t code) {
+  if (id == IDCANCEL) {
+    if (code == BN_CLICKED) EndRun();
+    return;
+  }
+  if (id == IDOK) {
+    if (code == BN_CLICKED) m_gate.OK();
+    return;
+  }
+  auto it = m_indexOf.find(id);
+  if (it == m_indexOf.end()) return;
+  const std::optional<Notification> notification =
+      win32::NotificationOf(m_all[it->second].source->kind, code);
+  if (!notification) return;
+  switch (*notification) {
+    case Notification::Clicked:
+      m_gate.Clicked(id);
+      break;
+    case Notification::SetFocus:
+      m_windowHoldsFocus = false;
+      m_gate.FocusGained(id);
+      break;
+    case Notification::KillFocus: {
+      // An editable list left behind shows its text unselected, as an edit field does.
+      if (m_all[it->second].source->kind == ControlKind::DropDown) {
+        SendMessageW(m_all[it->second].hwnd, CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
+      }
+      HWND focus = GetFocus();
+      m_gate.FocusLost(id, focus != nullptr && (focus == m_hwnd || IsChild(m_hwnd, focus)));
+      break;
+    }
+  }
+}
+
+intptr_t Win32DialogWindow::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_TIMER:
+      m_gate.Tick(static_cast<int>(wParam));
+      return TRUE;
+    case WM_LINK_DONE:
+    case kDrainMessage:
+      m_gate.Drain();
+      return TRUE;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0u) == static_cast<uintptr_t>(IDM_ABOUTBOX)) {
+        if (*LoadResourceString(IDS_ABOUTBOX) != '\0')
+          m_gate.SysCommand(static_cast<uint32_t>(wParam));
+        return TRUE;
+      }
+      return FALSE;
+    case WM_SETFOCUS:
+      // The window keeps a focus parked on it rather than passing it to a control.
+      return m_windowHoldsFocus ? TRUE : FALSE;
+    case WM_DPICHANGED: {
+      Layout(HIWORD(wParam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "window/dialog_window.h"
+#include "window/win32/handler_gate.h"
+#include "window/win32/win32_controls.h"
+
+struct HWND__;
+struct HFONT__;
+struct HICON__;
+
+// The console's window on Windows: a dialog of plain Win32 controls built from a template,
+// placed in dialog units of the template font, with the dialog manager's keyboard (Tab order,
+// Enter, Escape), timer 1 and PostMessage. Its handlers run one at a time, as HandlerGate orders
+// them. Texts are UTF-8 here and UTF-16 at the Win32 calls.
+class Win32DialogWindow : public DialogWindow {
+ public:
+  explicit Win32DialogWindow(const DialogTemplate& dialog);
+  ~Win32DialogWindow() override;
+  Win32DialogWindow(const Win32DialogWindow&) = delete;
+  Win32DialogWindow& operator=(const Win32DialogWindow&) = delete;
+
+  // DialogWindow
+  void SetHandler(DialogHandler* handler) override { m_gate.SetHandler(handler); }
+  std::string GetText(int id) const override;
+  void SetText(int id, const std::string& text) override;
+  ControlKind KindOf(int id) const override;
+  std::vector<std::string> ListEntries(int id) const override;
+  int ListSelection(int id) const override;
+  void SelectListEntry(int id, int index) override;
+  int FocusedControl() const override { return m_gate.FocusedControl(); }
+  void EnableControl(int id, bool enable) override;
+  bool IsControlEnabled(int id) const override;
+  void SetCaption(const std::string& caption) override;
+  void MessageBox(const std::string& text) override;
+  int SetTimer(int timerId, int periodMs) override;
+  void ShowAboutBox() override;
+  std::string ModuleFileName() const override;
+  void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
+
+  // Shows the window and runs its messages until the Escape key or the close command ends the
+  // run.
+  void RunModal();
+  HWND__* Handle() const { return m_hwnd; }
+
+  // The dialog procedures' way in (win32_dialog_window.cpp).
+  intptr_t OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+ private:
+  struct Control {
+    const ControlTemplate* source;
+    HWND__* hwnd;
+  };
+
+  const Control& At(int id) const;
+  void CreateControls();
+  void Layout(int dpi);
+  void EndRun();
+  void OnCommand(int id, uint16_t code);
+
+  const DialogTemplate& m_dialog;
+  HandlerGate m_gate;
+  HWND__* m_hwnd = nullptr;
+  std::vector<Control> m_all;       // every control of the template, in tab order
+  std::map<int, size_t> m_indexOf;  // control id to its place in m_all
+  HFONT__* m_font = nullptr;        // the CJK font every control shows its text in
+  HICON__* m_bigIcon = nullptr;
+  HICON__* m_smallIcon = nullptr;
+  int m_dpi = 96;
+  bool m_windowHoldsFocus = false;  // the focus was parked on the window while a control went
+  bool m_runEnded = false;
+};
