@@ -146,6 +146,8 @@ def main(out, results):
               20e3)
     bench_row(headless, "BM_PumpReceiveRealtimeReply",
               "`PumpReceive` of a whole 143-byte real-time reply", 50e3)
+    bench_row(headless, "BM_PumpReceiveRealtimeReplyAscii",
+              "`PumpReceive` of the same reply in Modbus ASCII (287 characters)", 50e3)
     blocks = ["real-time block (69)", "harmonic block (70)", "parameter block (44)"]
     for k, block in enumerate(blocks):
         bench_row(headless, f"BM_DecodeAndRefreshHeadless/{k}",
@@ -254,7 +256,9 @@ def main(out, results):
         "and no transaction outstanding. On the scripted line the tick only finds nothing to "
         "do; on a pseudo-terminal it also asks the driver for waiting bytes (`FIONREAD`).",
         "- `PumpReceive`: one receive step over a line that holds exactly the 143 bytes of a "
-        "real-time reply, from the first byte to the posted completion (CRC check included).",
+        "real-time reply, from the first byte to the posted completion (CRC check included); "
+        "in ASCII the 287 characters of the same reply, LRC check and the RTU form with its "
+        "CRC included.",
         "- Decode and refresh: the two calls the completion handler makes for a good reply, "
         "with two replies of different values alternating so that every field's text changes "
         "on every pass, as it does while polling a live meter. On the Qt window the widget "

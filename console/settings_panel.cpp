@@ -32,18 +32,23 @@ uint32_t PortNumber(const std::string& portText) {
 constexpr const char* kAddressRange = "请输入一个介于 1 和 247 之间的整数。";
 constexpr int kAddressField = 1028;
 
-// The settings that say which meter the console talks to and how; the stop-bit selector counts
-// only by whether it is odd.
+// The settings that say which meter the console talks to and how, the framing included; the
+// stop-bit selector counts only by whether it is odd.
 struct MeterReach {
-  int32_t address;
+  int32_t protocol, address;
   uint32_t port, baud;
   uint8_t parity, dataBits, oneStopBit;
   bool operator==(const MeterReach&) const = default;
 };
 
 MeterReach ReachOf(const ModbusLink& link) {
-  return {link.m_slaveAddress, link.m_port,     link.m_baudRate,
-          link.m_parity,       link.m_dataBits, static_cast<uint8_t>(link.m_stopBits & 1)};
+  return {link.m_protocol,
+          link.m_slaveAddress,
+          link.m_port,
+          link.m_baudRate,
+          link.m_parity,
+          link.m_dataBits,
+          static_cast<uint8_t>(link.m_stopBits & 1)};
 }
 
 }  // namespace
