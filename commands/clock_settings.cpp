@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "commands/code_lookup.h"
 #include "console/main_dialog.h"
+#include "device/code_lookup.h"
 #include "device/text_format.h"
 #include "device/text_number.h"
 
@@ -32,12 +32,12 @@ struct PeriodField {
 };
 
 constexpr PeriodField kPeriodFields[] = {
-    {1087, 158}, {1086, 159},  // peak 1: begin, end
-    {1090, 160}, {1089, 161},  // peak 2
-    {1094, 162}, {1091, 163},  // peak 3
-    {1115, 164}, {1095, 165},  // peak 4
-    {1131, 166}, {1116, 167},  // valley 1
-    {1133, 168}, {1132, 169},  // valley 2
+    {1087, kRegFirstPeriod + 0},  {1086, kRegFirstPeriod + 1},   // peak 1: begin, end
+    {1090, kRegFirstPeriod + 2},  {1089, kRegFirstPeriod + 3},   // peak 2
+    {1094, kRegFirstPeriod + 4},  {1091, kRegFirstPeriod + 5},   // peak 3
+    {1115, kRegFirstPeriod + 6},  {1095, kRegFirstPeriod + 7},   // peak 4
+    {1131, kRegFirstPeriod + 8},  {1116, kRegFirstPeriod + 9},   // valley 1
+    {1133, kRegFirstPeriod + 10}, {1132, kRegFirstPeriod + 11},  // valley 2
 };
 
 // The computer's local date and time.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "link/function_table.h"
+
 namespace {
 
 constexpr int32_t kDefaultTimeoutTicks = 50;
@@ -12,19 +14,6 @@ constexpr uint16_t kClockStart = 0x0082;
 constexpr uint16_t kClockRegisters = 4;
 constexpr uint16_t kParameterStart = 0x0300;
 constexpr uint16_t kParameterRegisters = 44;
-
-// Replies carrying a byte count after the function code: 1, 2, 3, 4, 8, 0x61..0x69 and 0x70.
-bool IsByteCounted(uint8_t code) {
-  return (code >= 1 && code <= 4) || code == 8 || (code >= 97 && code <= 105) || code == 112;
-}
-
-// Replies of exactly 8 bytes.
-bool IsFixedEight(uint8_t code) { return code == 5 || code == 6 || code == 9 || code == 16; }
-
-// An exception reply: the request's function with the high bit set, then the exception code;
-// five bytes with the CRC.
-bool IsException(uint8_t code) { return (code & 0x80) != 0; }
-constexpr int32_t kExceptionLen = 5;
 
 // The reply time-out never falls below the timer's 50 ticks; on slow lines it also allows the
 // request and its longest reply on the wire, plus this much.
@@ -38,14 +27,9 @@ int32_t AsciiCharacters(int32_t n) { return AsciiFrameLength(n - 2); }
 // transmit buffer.
 static_assert(AsciiFrameLength(9 + 2 * 44 - 2) <= kMaxAsciiFrameLen);
 
-// The length a reply with this function code has, CRC included, from its first three bytes; 0
-// for a code of no reply class.
-int32_t ReplyLength(const uint8_t* frame) {
-  if (IsException(frame[1])) return kExceptionLen;
-  if (IsByteCounted(frame[1])) return 5 + frame[2];
-  if (IsFixedEight(frame[1])) return 8;
-  return 0;
-}
+// The length a reply has, CRC included, from its first three bytes; 0 for a code of no reply
+// class.
+int32_t ReplyLength(const uint8_t* frame) { return LengthOf(RuleOf(frame[1]).reply, frame); }
 
 // The link's own tallies count on through every value and wrap.
 uint32_t Incremented(uint32_t counter) { return counter + 1u; }
@@ -222,14 +206,7 @@ void ModbusLink::DumpTx(std::string& text) const {
     text += "未知通讯规约";
     return;
   }
-  const uint8_t code = m_txBuf[1];
-  int32_t n = 0;
-  if ((code >= 1 && code <= 6) || code == 8 || code == 9) {
-    n = 8;
-  } else if (code == kFnWriteMultiple) {
-    n = m_txBuf[6] + 9;
-  }
-  AppendFrame(text, m_txBuf, n);
+  AppendFrame(text, m_txBuf, LengthOf(RuleOf(m_txBuf[1]).request, m_txBuf));
 }
 
 void ModbusLink::DumpRx(std::string& text) const {
@@ -237,16 +214,8 @@ void ModbusLink::DumpRx(std::string& text) const {
     text += "未知通讯规约";
     return;
   }
-  const uint8_t code = m_rxBuf[1];
-  int32_t n = 0;
-  if ((code >= 1 && code <= 4) || code == 8) {
-    n = m_rxBuf[2] + 5;
-  } else if (IsFixedEight(code)) {
-    n = 8;
-  } else if (IsException(code)) {
-    n = kExceptionLen;
-  }
-  AppendFrame(text, m_rxBuf, n);
+  const FunctionRule rule = RuleOf(m_rxBuf[1]);
+  AppendFrame(text, m_rxBuf, rule.replyLogged ? LengthOf(rule.reply, m_rxBuf) : 0);
 }
 
 void ModbusLink::PumpReceive() {
@@ -285,17 +254,19 @@ void ModbusLink::ReceiveRtu() {
     const int32_t p = ++m_rxPos;
     if (p == 1) continue;  // the address byte: compared once the frame is whole
     if (p == 2) {
-      const uint8_t code = m_rxBuf[1];
-      m_baseLen = IsException(code) ? kExceptionLen : IsByteCounted(code) ? 5 : 8;
+      // A reply of no class is dropped once 7 bytes of it have come, as an 8-byte one would be
+      // judged; a byte-counted one is 5 bytes and its count, an exception reply 5.
+      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+      m_baseLen = shape == FrameLength::Eight || shape == FrameLength::None ? 8 : 5;
       m_expectedLen = m_baseLen;
       continue;
     }
     if (p == m_baseLen - 1) {
-      const uint8_t code = m_rxBuf[1];
-      if (IsByteCounted(code)) {
-        m_expectedLen += m_rxBuf[2];
-      } else if (!IsFixedEight(code) && !IsException(code)) {
+      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+      if (shape == FrameLength::None) {
         m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
+      } else {
+        m_expectedLen = LengthOf(shape, m_rxBuf);
       }
       continue;
     }
@@ -354,7 +325,7 @@ bool ModbusLink::TakeFrame(int32_t check, uint16_t n) {
   // its characters end, and one that does not hold what its function says cannot be read.
   if (check == 0 && n != ReplyLength(m_rxBuf)) {
     Post(kUnreadableFrame, kLinkFrame);
-  } else if (check == 0 && IsException(m_rxBuf[1])) {
+  } else if (check == 0 && RuleOf(m_rxBuf[1]).reply == FrameLength::Exception) {
     Post(m_rxBuf[2], kLinkException);
   } else {
     Post(check, kLinkFrame);
