@@ -27,24 +27,24 @@ struct ParameterField {
 };
 
 constexpr ParameterField kParameterFields[] = {
-    {1049, Conversion::Wiring, kRegWiring, nullptr},  // wiring mode
-    {1050, Conversion::Ratio, kRegPtLow, nullptr},    // PT, low and high register
-    {1055, Conversion::Ratio, kRegCtLow, nullptr},    // CT
+    {IDC_WIRING, Conversion::Wiring, kRegWiring, nullptr},  // wiring mode
+    {IDC_PT, Conversion::Ratio, kRegPtLow, nullptr},        // PT, low and high register
+    {IDC_CT, Conversion::Ratio, kRegCtLow, nullptr},        // CT
     // Row 0, Yk1: enable, delay, hold time, setpoint.
-    {1058, Conversion::Enable, kRegYk1First + kYkEnable, nullptr},
-    {1057, Conversion::Scaled, kRegYk1First + kYkDelay, "%.2lf"},
-    {1056, Conversion::Scaled, kRegYk1First + kYkHold, "%.2lf"},
-    {1059, Conversion::Scaled, kRegYk1First + kYkSetpoint, "%.3lf"},
+    {IDC_YK1_ENABLE, Conversion::Enable, kRegYk1First + kYkEnable, nullptr},
+    {IDC_YK1_DELAY, Conversion::Scaled, kRegYk1First + kYkDelay, "%.2lf"},
+    {IDC_YK1_HOLD, Conversion::Scaled, kRegYk1First + kYkHold, "%.2lf"},
+    {IDC_YK1_SETPOINT, Conversion::Scaled, kRegYk1First + kYkSetpoint, "%.3lf"},
     // Row 1, Yk2.
-    {1063, Conversion::Enable, kRegYk2First + kYkEnable, nullptr},
-    {1062, Conversion::Scaled, kRegYk2First + kYkDelay, "%.2lf"},
-    {1061, Conversion::Scaled, kRegYk2First + kYkHold, "%.2lf"},
-    {1060, Conversion::Scaled, kRegYk2First + kYkSetpoint, "%.2lf"},
+    {IDC_YK2_ENABLE, Conversion::Enable, kRegYk2First + kYkEnable, nullptr},
+    {IDC_YK2_DELAY, Conversion::Scaled, kRegYk2First + kYkDelay, "%.2lf"},
+    {IDC_YK2_HOLD, Conversion::Scaled, kRegYk2First + kYkHold, "%.2lf"},
+    {IDC_YK2_SETPOINT, Conversion::Scaled, kRegYk2First + kYkSetpoint, "%.2lf"},
     // Row 2, Yk3.
-    {1066, Conversion::Enable, kRegYk3First + kYkEnable, nullptr},
-    {1065, Conversion::Scaled, kRegYk3First + kYkDelay, "%.2lf"},
-    {1064, Conversion::Scaled, kRegYk3First + kYkHold, "%.2lf"},
-    {1067, Conversion::Scaled, kRegYk3First + kYkSetpoint, "%.3lf"},
+    {IDC_YK3_ENABLE, Conversion::Enable, kRegYk3First + kYkEnable, nullptr},
+    {IDC_YK3_DELAY, Conversion::Scaled, kRegYk3First + kYkDelay, "%.2lf"},
+    {IDC_YK3_HOLD, Conversion::Scaled, kRegYk3First + kYkHold, "%.2lf"},
+    {IDC_YK3_SETPOINT, Conversion::Scaled, kRegYk3First + kYkSetpoint, "%.3lf"},
 };
 
 constexpr const char* kNotInList = "请从列表中选择一项。";

@@ -21,7 +21,6 @@ uint32_t PortNumber(const std::string& portText) {
 }
 
 constexpr const char* kAddressRange = "请输入一个介于 1 和 247 之间的整数。";
-constexpr int kAddressField = 1028;
 
 // The settings that say which meter the console talks to and how, the framing included; the
 // stop-bit selector counts only by whether it is odd.
@@ -55,7 +54,7 @@ void MainDialog::CaptureControls() {
     addressShown = false;
   }
   // The field shows the address in use again, so the next capture raises no box of its own.
-  if (!addressShown) m_window.SetText(kAddressField, Printf("%d", m_addressField));
+  if (!addressShown) m_window.SetText(IDC_SLAVE_ADDRESS, Printf("%d", m_addressField));
 
   m_link.m_protocol = static_cast<int32_t>(PositionIn(ProtocolNames, m_protocolText) % 2);
   m_link.m_slaveAddress = m_addressField;
