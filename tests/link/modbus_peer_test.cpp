@@ -6,10 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "link/modbus_link.h"
-#include "null_modem.h"
-#include "pty_support.h"
-#include "recording_target.h"
+#include "peer_fixture.h"
 
 namespace {
 
@@ -55,47 +52,16 @@ class LibmodbusSlave {
   std::thread m_thread;
 };
 
-class LibmodbusPeer : public ::testing::Test {
+class LibmodbusPeer : public LinkOverNullModem {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(ours.ok() && theirs.ok());
-    home.Link("COM1", ours.slavePath);
+    OpenLink(kProtocolRtu);
     ASSERT_TRUE(slave.connected());
-    link.SetDefaults();
-    link.m_protocol = 0;
-    link.m_notifyWnd = &target;
-    link.m_timeoutTicks = 1000000;  // the deadline below bounds the wait instead
     link.Open();
     ASSERT_EQ(link.m_isOpen, 1);
   }
 
-  // Pumps the receiver whenever input waits, until the link reports or the deadline passes.
-  void AwaitCompletion() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (target.posted.empty() && std::chrono::steady_clock::now() < end) {
-      ours.SlaveReadable(20);
-      link.PumpReceive();
-    }
-  }
-
-  std::vector<uint8_t> Reply(size_t n) const { return {link.m_rxBuf, link.m_rxBuf + n}; }
-
-  std::vector<uint16_t> Registers(size_t count) const {
-    std::vector<uint16_t> values;
-    for (size_t k = 0; k < count; ++k) {
-      values.push_back(
-          static_cast<uint16_t>(link.m_rxBuf[3 + 2 * k] << 8 | link.m_rxBuf[4 + 2 * k]));
-    }
-    return values;
-  }
-
-  RawPty ours;
-  RawPty theirs;
-  PortsHome home;
-  NullModem cable{ours.master, theirs.master};
   LibmodbusSlave slave{theirs.slavePath};
-  RecordingTarget target;
-  ModbusLink link;
 };
 
 std::vector<uint16_t> Counting(uint16_t from, size_t count) {
