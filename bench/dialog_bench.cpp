@@ -1,5 +1,6 @@
 // The console's per-tick and per-reply costs on the headless window: an idle tick, the receive
-// step over a whole real-time reply, and decoding plus refresh of each polled block.
+// step over a whole real-time reply (RTU and ASCII), and decoding plus refresh of each polled
+// block.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -58,16 +59,25 @@ void BM_IdleTickOnPty(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleTickOnPty);
 
-void BM_PumpReceiveRealtimeReply(benchmark::State& state) {
-  const std::vector<uint8_t> reply = BlockReply(69, 1);  // 143 bytes
+// One receive step over a line holding exactly one real-time reply, in RTU (143 bytes) or, with
+// asciiMode, as the 287 characters of its ASCII frame.
+void PumpReceiveRealtimeReply(benchmark::State& state, bool asciiMode) {
+  std::vector<uint8_t> reply = BlockReply(69, 1);
+  if (asciiMode) {
+    std::vector<uint8_t> line(static_cast<size_t>(AsciiFrameLength(141)));
+    line.resize(EncodeAscii(reply.data(), 141, line.data()));
+    reply = line;
+  }
   auto line = std::make_unique<ReplayLine>(reply);
   ReplayLine& replay = *line;
   ModbusLink link;
   link.SetLine(std::move(line));
   link.SetDefaults();
+  link.m_protocol = asciiMode ? kProtocolAscii : kProtocolRtu;
   link.Open();
   NullTarget target;
   link.m_notifyWnd = &target;
+  link.ReadHolding(0, 69);  // the request the reply answers
   for (auto _ : state) {
     replay.Rewind();
     link.m_ticks = 1;
@@ -76,7 +86,16 @@ void BM_PumpReceiveRealtimeReply(benchmark::State& state) {
   if (link.m_ticks != 0) state.SkipWithError("the reply did not complete");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * reply.size()));
 }
+
+void BM_PumpReceiveRealtimeReply(benchmark::State& state) {
+  PumpReceiveRealtimeReply(state, false);
+}
 BENCHMARK(BM_PumpReceiveRealtimeReply);
+
+void BM_PumpReceiveRealtimeReplyAscii(benchmark::State& state) {
+  PumpReceiveRealtimeReply(state, true);
+}
+BENCHMARK(BM_PumpReceiveRealtimeReplyAscii);
 
 void BM_DecodeAndRefreshHeadless(benchmark::State& state) {
   IdleConsole console;

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "commands/code_lookup.h"
 #include "console/main_dialog.h"
+#include "device/code_lookup.h"
 #include "device/text_format.h"
 #include "device/text_number.h"
 
@@ -16,7 +16,6 @@ constexpr std::size_t kPeriodTextLimit = 511;
 constexpr std::size_t kSettingsTextLimit = 255;
 constexpr std::size_t kSettingsTokenLimit = 127;
 
-constexpr int kSlaveSettingsField = 1159;
 constexpr int64_t kHoursPerDay = 24;
 constexpr int64_t kMinutesPerHour = 60;
 // A word of the settings line that names no setting, quoted at most this long.
@@ -32,12 +31,18 @@ struct PeriodField {
 };
 
 constexpr PeriodField kPeriodFields[] = {
-    {1087, 158}, {1086, 159},  // peak 1: begin, end
-    {1090, 160}, {1089, 161},  // peak 2
-    {1094, 162}, {1091, 163},  // peak 3
-    {1115, 164}, {1095, 165},  // peak 4
-    {1131, 166}, {1116, 167},  // valley 1
-    {1133, 168}, {1132, 169},  // valley 2
+    {IDC_PEAK_BEGIN1, kRegFirstPeriod + 0},
+    {IDC_PEAK_END1, kRegFirstPeriod + 1},  // peak 1: begin, end
+    {IDC_PEAK_BEGIN2, kRegFirstPeriod + 2},
+    {IDC_PEAK_END2, kRegFirstPeriod + 3},  // peak 2
+    {IDC_PEAK_BEGIN3, kRegFirstPeriod + 4},
+    {IDC_PEAK_END3, kRegFirstPeriod + 5},  // peak 3
+    {IDC_PEAK_BEGIN4, kRegFirstPeriod + 6},
+    {IDC_PEAK_END4, kRegFirstPeriod + 7},  // peak 4
+    {IDC_VALLEY_BEGIN1, kRegFirstPeriod + 8},
+    {IDC_VALLEY_END1, kRegFirstPeriod + 9},  // valley 1
+    {IDC_VALLEY_BEGIN2, kRegFirstPeriod + 10},
+    {IDC_VALLEY_END2, kRegFirstPeriod + 11},  // valley 2
 };
 
 // The computer's local date and time.
@@ -145,7 +150,7 @@ void MainDialog::OnPeriodEdited(int controlId) {
 
 void MainDialog::OnSlaveSettingsEdited() {
   CaptureControls();
-  if (!FieldUnchanged(kSlaveSettingsField)) ParseSlaveSettings(m_slaveSettings);
+  if (!FieldUnchanged(IDC_SLAVE_SETTINGS)) ParseSlaveSettings(m_slaveSettings);
   RefreshDisplay();
   UpdateControlStates();
 }

@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <string>
 
-#include "commands/code_lookup.h"
 #include "console/main_dialog.h"
+#include "device/code_lookup.h"
 #include "device/text_format.h"
 #include "device/text_number.h"
 
@@ -27,24 +27,24 @@ struct ParameterField {
 };
 
 constexpr ParameterField kParameterFields[] = {
-    {1049, Conversion::Wiring, 140, nullptr},  // wiring mode
-    {1050, Conversion::Ratio, 146, nullptr},   // PT, 146 and 147
-    {1055, Conversion::Ratio, 148, nullptr},   // CT, 148 and 149
+    {IDC_WIRING, Conversion::Wiring, kRegWiring, nullptr},  // wiring mode
+    {IDC_PT, Conversion::Ratio, kRegPtLow, nullptr},        // PT, low and high register
+    {IDC_CT, Conversion::Ratio, kRegCtLow, nullptr},        // CT
     // Row 0, Yk1: enable, delay, hold time, setpoint.
-    {1058, Conversion::Enable, 173, nullptr},
-    {1057, Conversion::Scaled, 171, "%.2lf"},
-    {1056, Conversion::Scaled, 172, "%.2lf"},
-    {1059, Conversion::Scaled, 170, "%.3lf"},
+    {IDC_YK1_ENABLE, Conversion::Enable, kRegYk1First + kYkEnable, nullptr},
+    {IDC_YK1_DELAY, Conversion::Scaled, kRegYk1First + kYkDelay, "%.2lf"},
+    {IDC_YK1_HOLD, Conversion::Scaled, kRegYk1First + kYkHold, "%.2lf"},
+    {IDC_YK1_SETPOINT, Conversion::Scaled, kRegYk1First + kYkSetpoint, "%.3lf"},
     // Row 1, Yk2.
-    {1063, Conversion::Enable, 177, nullptr},
-    {1062, Conversion::Scaled, 175, "%.2lf"},
-    {1061, Conversion::Scaled, 176, "%.2lf"},
-    {1060, Conversion::Scaled, 174, "%.2lf"},
+    {IDC_YK2_ENABLE, Conversion::Enable, kRegYk2First + kYkEnable, nullptr},
+    {IDC_YK2_DELAY, Conversion::Scaled, kRegYk2First + kYkDelay, "%.2lf"},
+    {IDC_YK2_HOLD, Conversion::Scaled, kRegYk2First + kYkHold, "%.2lf"},
+    {IDC_YK2_SETPOINT, Conversion::Scaled, kRegYk2First + kYkSetpoint, "%.2lf"},
     // Row 2, Yk3.
-    {1066, Conversion::Enable, 181, nullptr},
-    {1065, Conversion::Scaled, 179, "%.2lf"},
-    {1064, Conversion::Scaled, 180, "%.2lf"},
-    {1067, Conversion::Scaled, 178, "%.3lf"},
+    {IDC_YK3_ENABLE, Conversion::Enable, kRegYk3First + kYkEnable, nullptr},
+    {IDC_YK3_DELAY, Conversion::Scaled, kRegYk3First + kYkDelay, "%.2lf"},
+    {IDC_YK3_HOLD, Conversion::Scaled, kRegYk3First + kYkHold, "%.2lf"},
+    {IDC_YK3_SETPOINT, Conversion::Scaled, kRegYk3First + kYkSetpoint, "%.3lf"},
 };
 
 constexpr const char* kNotInList = "请从列表中选择一项。";

@@ -7,8 +7,6 @@
 namespace {
 
 constexpr int kLastIndex = kRegisterCount - 1;
-constexpr int kHexField = 1074;
-constexpr int kNumberField = 1073;
 constexpr const char* kHexLow = "0000";
 constexpr const char* kHexHigh = "FFFF";
 constexpr int64_t kLargestRaw = 0xFFFF;
@@ -114,19 +112,19 @@ void MainDialog::OnPreviousRegister() {
 // it, and a value typed into "值(Hex)" stays to be written there.
 void MainDialog::OnRegisterNumberEdited() {
   CaptureControls();
-  if (!FieldUnchanged(kNumberField)) SelectTypedRegister(*this);
+  if (!FieldUnchanged(IDC_REG_NUMBER)) SelectTypedRegister(*this);
   RefreshDisplay();
   UpdateControlStates();
 }
 
-// "值(Hex)" (1074) or "实际值" (1075) lost the focus: the value typed becomes the value to write,
-// shown in both fields; the device image keeps what the meter last said. With no register
-// selected there is nothing to write to, and a text holding no number keeps the value.
+// "值(Hex)" (IDC_REG_HEX) or "实际值" (IDC_REG_REAL) lost the focus: the value typed becomes the
+// value to write, shown in both fields; the device image keeps what the meter last said. With no
+// register selected there is nothing to write to, and a text holding no number keeps the value.
 void MainDialog::OnRegisterValueEdited(int controlId) {
   CaptureControls();
   if (IsRegisterIndex(m_regIndex) && !FieldUnchanged(controlId)) {
     const RegisterDescriptor& reg = m_regTable[m_regIndex];
-    if (controlId == kHexField) {
+    if (controlId == IDC_REG_HEX) {
       const Entered<uint16_t> raw = EnterHex16(m_regHex);
       if (TakeEntry(raw.outcome, kHexLow, kHexHigh)) m_regPending = raw.value;
     } else {

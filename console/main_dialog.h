@@ -156,86 +156,95 @@ class MainDialog : public DialogHandler {
   std::string m_modulePath;
 
   // Counters, status and frame logs.
-  std::string m_counts;  // 1069
-  std::string m_status;  // 1072
-  std::string m_txLog;   // 1009
-  std::string m_rxLog;   // 1011
+  std::string m_counts;  // IDC_COUNTS
+  std::string m_status;  // IDC_STATUS
+  std::string m_txLog;   // IDC_TX_LOG
+  std::string m_rxLog;   // IDC_RX_LOG
 
   // Host communication settings.
-  std::string m_protocolText;  // 1008
-  int32_t m_addressField = 0;  // 1028
-  std::string m_portText;      // 1002
-  std::string m_baudText;      // 1003
-  std::string m_parityText;    // 1004
-  std::string m_dataBitsText;  // 1005
-  std::string m_stopBitsText;  // 1006
-  std::string m_commSummary;   // 1007
+  std::string m_protocolText;  // IDC_PROTOCOL
+  int32_t m_addressField = 0;  // IDC_SLAVE_ADDRESS
+  std::string m_portText;      // IDC_PORT
+  std::string m_baudText;      // IDC_BAUD
+  std::string m_parityText;    // IDC_PARITY
+  std::string m_dataBitsText;  // IDC_DATA_BITS
+  std::string m_stopBitsText;  // IDC_STOP_BITS
+  std::string m_commSummary;   // IDC_COMM_SUMMARY
 
   // Real-time data.
-  std::string m_uan, m_ubn, m_ucn, m_freq;         // 1001 1010 1014 1019
-  std::string m_ian, m_ibn, m_icn, m_i0n;          // 1015 1016 1017 1018
-  std::string m_uca, m_uab, m_ubc, m_uav;          // 1029 1030 1031 1032
-  std::string m_pan, m_pbn, m_pcn, m_psum;         // 1020 1021 1022 1027
-  std::string m_qan, m_qbn, m_qcn, m_qsum;         // 1023 1024 1025 1026
-  std::string m_pfan, m_pfbn, m_pfcn, m_pfav;      // 1033 1034 1035 1040
-  std::string m_san, m_sbn, m_scn, m_ssum;         // 1036 1037 1038 1039
-  std::string m_argUa, m_argUb, m_argUc, m_vpm10;  // 1103 1104 1105 1110
-  std::string m_argIa, m_argIb, m_argIc, m_iav;    // 1106 1107 1108 1109
+  std::string m_uan, m_ubn, m_ucn, m_freq;         // IDC_UAN IDC_UBN IDC_UCN IDC_FREQ
+  std::string m_ian, m_ibn, m_icn, m_i0n;          // IDC_IAN IDC_IBN IDC_ICN IDC_I0N
+  std::string m_uca, m_uab, m_ubc, m_uav;          // IDC_UCA IDC_UAB IDC_UBC IDC_UAV
+  std::string m_pan, m_pbn, m_pcn, m_psum;         // IDC_PAN IDC_PBN IDC_PCN IDC_PSUM
+  std::string m_qan, m_qbn, m_qcn, m_qsum;         // IDC_QAN IDC_QBN IDC_QCN IDC_QSUM
+  std::string m_pfan, m_pfbn, m_pfcn, m_pfav;      // IDC_PFAN IDC_PFBN IDC_PFCN IDC_PFAV
+  std::string m_san, m_sbn, m_scn, m_ssum;         // IDC_SAN IDC_SBN IDC_SCN IDC_SSUM
+  std::string m_argUa, m_argUb, m_argUc, m_vpm10;  // IDC_ARG_UA IDC_ARG_UB IDC_ARG_UC IDC_VPM10
+  std::string m_argIa, m_argIb, m_argIc, m_iav;    // IDC_ARG_IA IDC_ARG_IB IDC_ARG_IC IDC_IAV
 
   // Energy: +kWh, -kWh, +kvarh, -kvarh of the total, peak, flat and valley tariffs.
-  std::string m_posKwhTotal, m_negKwhTotal, m_posKvarhTotal, m_negKvarhTotal;      // 1041-1044
-  std::string m_posKwhPeak, m_negKwhPeak, m_posKvarhPeak, m_negKvarhPeak;          // 1134-1137
-  std::string m_posKwhFlat, m_negKwhFlat, m_posKvarhFlat, m_negKvarhFlat;          // 1138-1141
-  std::string m_posKwhValley, m_negKwhValley, m_posKvarhValley, m_negKvarhValley;  // 1164-1167
+  std::string m_posKwhTotal, m_negKwhTotal, m_posKvarhTotal,
+      m_negKvarhTotal;  // IDC_POS_KWH_TOTAL-IDC_NEG_KVARH_TOTAL
+  std::string m_posKwhPeak, m_negKwhPeak, m_posKvarhPeak,
+      m_negKvarhPeak;  // IDC_POS_KWH_PEAK-IDC_NEG_KVARH_PEAK
+  std::string m_posKwhFlat, m_negKwhFlat, m_posKvarhFlat,
+      m_negKvarhFlat;  // IDC_POS_KWH_FLAT-IDC_NEG_KVARH_FLAT
+  std::string m_posKwhValley, m_negKwhValley, m_posKvarhValley,
+      m_negKvarhValley;  // IDC_POS_KWH_VALLEY-IDC_NEG_KVARH_VALLEY
 
   // Harmonic content of the phase-A voltage (U1) and current (I1), orders 3 to 19.
   std::string m_u1H3, m_u1H5, m_u1H7, m_u1H9, m_u1H11, m_u1H13, m_u1H15, m_u1H17, m_u1H19;
   std::string m_i1H3, m_i1H5, m_i1H7, m_i1H9, m_i1H11, m_i1H13, m_i1H15, m_i1H17, m_i1H19;
 
   // Register browser.
-  std::string m_regNumber;  // 1073
-  std::string m_regHex;     // 1074
-  std::string m_regName;    // 1093
-  std::string m_regReal;    // 1075
+  std::string m_regNumber;  // IDC_REG_NUMBER
+  std::string m_regHex;     // IDC_REG_HEX
+  std::string m_regName;    // IDC_REG_NAME
+  std::string m_regReal;    // IDC_REG_REAL
 
   // Parameters: wiring, PT, CT and the protection grid (enable, delay, hold time, setpoint).
-  std::string m_wiringText;                                       // 1049
-  std::string m_ptRatio;                                          // 1050
-  std::string m_ctRatio;                                          // 1055
-  std::string m_yk1Enable, m_yk1Delay, m_yk1Hold, m_yk1Setpoint;  // 1058 1057 1056 1059
-  std::string m_yk2Enable, m_yk2Delay, m_yk2Hold, m_yk2Setpoint;  // 1063 1062 1061 1060
-  std::string m_yk3Enable, m_yk3Delay, m_yk3Hold, m_yk3Setpoint;  // 1066 1065 1064 1067
+  std::string m_wiringText;  // IDC_WIRING
+  std::string m_ptRatio;     // IDC_PT
+  std::string m_ctRatio;     // IDC_CT
+  std::string m_yk1Enable, m_yk1Delay, m_yk1Hold,
+      m_yk1Setpoint;  // IDC_YK1_ENABLE IDC_YK1_DELAY IDC_YK1_HOLD IDC_YK1_SETPOINT
+  std::string m_yk2Enable, m_yk2Delay, m_yk2Hold,
+      m_yk2Setpoint;  // IDC_YK2_ENABLE IDC_YK2_DELAY IDC_YK2_HOLD IDC_YK2_SETPOINT
+  std::string m_yk3Enable, m_yk3Delay, m_yk3Hold,
+      m_yk3Setpoint;  // IDC_YK3_ENABLE IDC_YK3_DELAY IDC_YK3_HOLD IDC_YK3_SETPOINT
 
   // Remote signalling and control.
-  std::string m_yxBits;     // 1046
-  std::string m_ykBits;     // 1048
-  std::string m_ykChannel;  // 1143
-  std::string m_ykState;    // 1145
-  std::string m_ykConfirm;  // 1144
+  std::string m_yxBits;     // IDC_YX_BITS
+  std::string m_ykBits;     // IDC_YK_BITS
+  std::string m_ykChannel;  // IDC_YK_CHANNEL
+  std::string m_ykState;    // IDC_YK_STATE
+  std::string m_ykConfirm;  // IDC_YK_CONFIRM
 
   // The meter's clock.
-  std::string m_meterDate;  // 1128
-  std::string m_meterTime;  // 1129
+  std::string m_meterDate;  // IDC_METER_DATE
+  std::string m_meterTime;  // IDC_METER_TIME
 
   // Event browser.
-  std::string m_eventDate;                      // 1079
-  std::string m_eventTime;                      // 1080
-  int32_t m_eventSeq = 0;                       // 1081
-  std::string m_eventName;                      // 1082
-  std::string m_eventU1, m_eventU2, m_eventU3;  // 1083 1084 1085
-  std::string m_eventI1, m_eventI2, m_eventI3;  // 1113 1114 1122
-  std::string m_eventYx;                        // 1123
-  std::string m_eventYk;                        // 1124
-  int32_t m_eventOffset = 0;                    // 1125
+  std::string m_eventDate;                      // IDC_EVENT_DATE
+  std::string m_eventTime;                      // IDC_EVENT_TIME
+  int32_t m_eventSeq = 0;                       // IDC_EVENT_SEQ
+  std::string m_eventName;                      // IDC_EVENT_NAME
+  std::string m_eventU1, m_eventU2, m_eventU3;  // IDC_EVENT_U1 IDC_EVENT_U2 IDC_EVENT_U3
+  std::string m_eventI1, m_eventI2, m_eventI3;  // IDC_EVENT_I1 IDC_EVENT_I2 IDC_EVENT_I3
+  std::string m_eventYx;                        // IDC_EVENT_YX
+  std::string m_eventYk;                        // IDC_EVENT_YK
+  int32_t m_eventOffset = 0;                    // IDC_EVENT_OFFSET
 
   // The meter's own serial settings.
-  std::string m_slaveSettings;  // 1159
+  std::string m_slaveSettings;  // IDC_SLAVE_SETTINGS
 
   // Tariff periods: begin and end of four peak and two valley periods.
-  std::string m_peakBegin1, m_peakEnd1, m_peakBegin2, m_peakEnd2;  // 1087 1086 1090 1089
-  std::string m_peakBegin3, m_peakEnd3, m_peakBegin4, m_peakEnd4;  // 1094 1091 1115 1095
-  std::string m_valleyBegin1, m_valleyEnd1;                        // 1131 1116
-  std::string m_valleyBegin2, m_valleyEnd2;                        // 1133 1132
+  std::string m_peakBegin1, m_peakEnd1, m_peakBegin2,
+      m_peakEnd2;  // IDC_PEAK_BEGIN1 IDC_PEAK_END1 IDC_PEAK_BEGIN2 IDC_PEAK_END2
+  std::string m_peakBegin3, m_peakEnd3, m_peakBegin4,
+      m_peakEnd4;  // IDC_PEAK_BEGIN3 IDC_PEAK_END3 IDC_PEAK_BEGIN4 IDC_PEAK_END4
+  std::string m_valleyBegin1, m_valleyEnd1;  // IDC_VALLEY_BEGIN1 IDC_VALLEY_END1
+  std::string m_valleyBegin2, m_valleyEnd2;  // IDC_VALLEY_BEGIN2 IDC_VALLEY_END2
 
   // ---- Not in the window ----
   // What each bound field showed after the last refresh, in binding order.

@@ -5,21 +5,12 @@
 #include <string>
 
 #include "console/main_dialog.h"
+#include "device/code_lookup.h"
 #include "device/register_table.h"
 #include "device/text_format.h"
 #include "device/text_number.h"
 
 namespace {
-
-// Position of the text in the table by exact, case-sensitive comparison; the table's size when
-// it is not there.
-template <size_t N>
-int32_t Lookup(const std::array<const char*, N>& names, const std::string& text) {
-  for (size_t k = 0; k < N; ++k) {
-    if (text == names[k]) return static_cast<int32_t>(k);
-  }
-  return static_cast<int32_t>(N);
-}
 
 // The port number is the digit after "COM". A text too short to hold it reads as the
 // terminating character 0 would, instead of reading past the text.
@@ -30,20 +21,24 @@ uint32_t PortNumber(const std::string& portText) {
 }
 
 constexpr const char* kAddressRange = "请输入一个介于 1 和 247 之间的整数。";
-constexpr int kAddressField = 1028;
 
-// The settings that say which meter the console talks to and how; the stop-bit selector counts
-// only by whether it is odd.
+// The settings that say which meter the console talks to and how, the framing included; the
+// stop-bit selector counts only by whether it is odd.
 struct MeterReach {
-  int32_t address;
+  int32_t protocol, address;
   uint32_t port, baud;
   uint8_t parity, dataBits, oneStopBit;
   bool operator==(const MeterReach&) const = default;
 };
 
 MeterReach ReachOf(const ModbusLink& link) {
-  return {link.m_slaveAddress, link.m_port,     link.m_baudRate,
-          link.m_parity,       link.m_dataBits, static_cast<uint8_t>(link.m_stopBits & 1)};
+  return {link.m_protocol,
+          link.m_slaveAddress,
+          link.m_port,
+          link.m_baudRate,
+          link.m_parity,
+          link.m_dataBits,
+          static_cast<uint8_t>(link.m_stopBits & 1)};
 }
 
 }  // namespace
@@ -59,13 +54,13 @@ void MainDialog::CaptureControls() {
     addressShown = false;
   }
   // The field shows the address in use again, so the next capture raises no box of its own.
-  if (!addressShown) m_window.SetText(kAddressField, Printf("%d", m_addressField));
+  if (!addressShown) m_window.SetText(IDC_SLAVE_ADDRESS, Printf("%d", m_addressField));
 
-  m_link.m_protocol = Lookup(ProtocolNames, m_protocolText) % 2;
+  m_link.m_protocol = static_cast<int32_t>(PositionIn(ProtocolNames, m_protocolText) % 2);
   m_link.m_slaveAddress = m_addressField;
   m_link.m_port = PortNumber(m_portText);
   if (const auto baud = ScanInt(m_baudText)) m_link.m_baudRate = static_cast<uint32_t>(*baud);
-  m_link.m_parity = static_cast<uint8_t>(Lookup(ParityNames, m_parityText) % 3);
+  m_link.m_parity = static_cast<uint8_t>(PositionIn(ParityNames, m_parityText) % 3);
   // 7 data bits is what Modbus ASCII lines use; like the other line settings it reaches the line
   // when the port is opened again.
   if (m_dataBitsText == "7" || m_dataBitsText == "8") {

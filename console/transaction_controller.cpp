@@ -28,10 +28,11 @@ constexpr const char* kPauseCaption = "暂停读数据";
 constexpr const char* kResumeCaption = "连续读数据";
 
 // Buttons usable only while polling is off and no transaction is outstanding.
-constexpr int kIdleOnlyButtons[] = {1076, 1097, 1098, 1045, 1047, 1012, 1013, 1142, 1099, 1077};
+constexpr int kIdleOnlyButtons[] = {
+    IDC_READ_REGISTER, IDC_NEXT_REGISTER, IDC_PREV_REGISTER, IDC_READ_YX,     IDC_READ_YK,
+    IDC_CLEAR_TX_LOG,  IDC_CLEAR_RX_LOG,  IDC_EXECUTE_YK,    IDC_READ_PARAMS, IDC_WRITE_REGISTER};
 // Buttons that also need the parameter block read once: "写参数" and "校时".
-constexpr int kParamsButtons[] = {1088, 1130};
-constexpr int kAutoPollButton = 1068;
+constexpr int kParamsButtons[] = {IDC_WRITE_PARAMS, IDC_SYNC_CLOCK};
 
 // What the meter's exception codes mean; other codes are shown by number alone.
 constexpr const char* kExceptionNames[] = {
@@ -118,7 +119,7 @@ void MainDialog::UpdateControlStates() {
   const bool idle = m_autoPoll == 0 && m_link.m_ticks == 0;
   for (int id : kIdleOnlyButtons) m_window.EnableControl(id, idle);
   for (int id : kParamsButtons) m_window.EnableControl(id, idle && m_paramsValid == 1);
-  m_window.SetText(kAutoPollButton, m_autoPoll != 0 ? kPauseCaption : kResumeCaption);
+  m_window.SetText(IDC_AUTO_POLL, m_autoPoll != 0 ? kPauseCaption : kResumeCaption);
 }
 
 void MainDialog::OnResetCounters() {

@@ -16,12 +16,12 @@ struct ProtectionRow {
   std::string MainDialog::*enable;
 };
 constexpr ProtectionRow kProtectionRows[3] = {
-    {170, "%.3lf", &MainDialog::m_yk1Setpoint, &MainDialog::m_yk1Delay, &MainDialog::m_yk1Hold,
-     &MainDialog::m_yk1Enable},
-    {174, "%.2lf", &MainDialog::m_yk2Setpoint, &MainDialog::m_yk2Delay, &MainDialog::m_yk2Hold,
-     &MainDialog::m_yk2Enable},
-    {178, "%.3lf", &MainDialog::m_yk3Setpoint, &MainDialog::m_yk3Delay, &MainDialog::m_yk3Hold,
-     &MainDialog::m_yk3Enable},
+    {kRegYk1First, "%.3lf", &MainDialog::m_yk1Setpoint, &MainDialog::m_yk1Delay,
+     &MainDialog::m_yk1Hold, &MainDialog::m_yk1Enable},
+    {kRegYk2First, "%.2lf", &MainDialog::m_yk2Setpoint, &MainDialog::m_yk2Delay,
+     &MainDialog::m_yk2Hold, &MainDialog::m_yk2Enable},
+    {kRegYk3First, "%.3lf", &MainDialog::m_yk3Setpoint, &MainDialog::m_yk3Delay,
+     &MainDialog::m_yk3Hold, &MainDialog::m_yk3Enable},
 };
 
 // The tariff-period fields in register order, HTM_BEG0 (158) to LTM_END1 (169).
@@ -104,10 +104,10 @@ void RefreshParameters(MainDialog& dialog) {
   dialog.m_ptRatio = Printf("%d", Ratio(dialog, kRegPtLow));
   dialog.m_ctRatio = Printf("%d", Ratio(dialog, kRegCtLow));
   for (const ProtectionRow& row : kProtectionRows) {
-    dialog.*row.setpoint = Printf(row.setpointFormat, Scaled(dialog, row.first));
-    dialog.*row.delay = Printf("%.2lf", Scaled(dialog, row.first + 1));
-    dialog.*row.hold = Printf("%.2lf", Scaled(dialog, row.first + 2));
-    dialog.*row.enable = EnableNames[Value(dialog, row.first + 3) % 2];
+    dialog.*row.setpoint = Printf(row.setpointFormat, Scaled(dialog, row.first + kYkSetpoint));
+    dialog.*row.delay = Printf("%.2lf", Scaled(dialog, row.first + kYkDelay));
+    dialog.*row.hold = Printf("%.2lf", Scaled(dialog, row.first + kYkHold));
+    dialog.*row.enable = EnableNames[Value(dialog, row.first + kYkEnable) % 2];
   }
   for (int k = 0; k < 12; ++k) {
     dialog.*kPeriodTexts[k] = dialog.FormatPeriod(Value(dialog, kRegFirstPeriod + k));

@@ -38,6 +38,15 @@ constexpr int kRegCtLow = 148;  // CT ratio bits 0..15; bits 16..31 follow
 constexpr int kRegDataBits = 154;
 constexpr int kRegStopBits = 155;
 constexpr int kRegFirstPeriod = 158;  // HTM_BEG0; the twelve period registers follow
+// The three protection outputs, four registers each from the setpoint: setpoint, operate delay,
+// hold time, enable.
+constexpr int kRegYk1First = 170;
+constexpr int kRegYk2First = 174;
+constexpr int kRegYk3First = 178;
+constexpr int kYkSetpoint = 0;
+constexpr int kYkDelay = 1;
+constexpr int kYkHold = 2;
+constexpr int kYkEnable = 3;
 
 // The 183 registers, sorted strictly ascending by address.
 extern const std::array<RegisterDescriptor, kRegisterCount> RegisterTable;

@@ -241,7 +241,9 @@ bool MainDialog::ReplyFitsRequest() const {
 }
 
 void MainDialog::DecodeReply() {
-  if (m_link.m_protocol != kProtocolRtu) return;
+  // Both framings leave the reply in m_rxBuf in the same form; a mode the link does not know
+  // ends no transaction and leaves nothing to decode.
+  if (m_link.m_protocol != kProtocolRtu && m_link.m_protocol != kProtocolAscii) return;
   // A reply that does not answer the last request (a late answer to an older one) stores
   // nothing and is not logged here: the completion handler counts and logs it as a failure.
   if (!ReplyFitsRequest()) return;

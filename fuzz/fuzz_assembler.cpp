@@ -1,6 +1,6 @@
-// The reply assembler under arbitrary byte streams split across arbitrary ticks, with requests,
-// mode changes and time-outs interleaved. The line is scripted; nothing may read or write outside
-// the buffers, and every transaction must end in a completion or a time-out.
+// The reply assembler, RTU and ASCII, under arbitrary byte streams split across arbitrary ticks,
+// with requests, mode changes and time-outs interleaved. The line is scripted; nothing may read or
+// write outside the buffers, and every transaction must end in a completion or a time-out.
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -73,15 +73,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int outstanding = link.m_ticks != 0;
         for (int t = 0; t < op / 8 + 1; ++t) {
           link.PumpReceive();
-          Check(link.m_rxPos >= 0 && link.m_rxPos <= kMaxReplyLen);
+          // Bytes of an RTU reply, characters of an ASCII one.
+          const int32_t longest =
+              link.m_protocol == kProtocolAscii ? kMaxAsciiFrameLen - 1 : kMaxReplyLen;
+          Check(link.m_rxPos >= 0 && link.m_rxPos <= longest);
         }
         if (outstanding && link.m_ticks != 0) {
           ticksWithoutEnd += op / 8 + 1;
         } else {
           ticksWithoutEnd = 0;
         }
-        // A transaction started in RTU mode ends within its time-out.
-        if (link.m_protocol == kProtocolRtu) Check(ticksWithoutEnd <= link.m_replyTicks + 32);
+        // A transaction ends within its time-out in either framing.
+        if (link.m_protocol == kProtocolRtu || link.m_protocol == kProtocolAscii) {
+          Check(ticksWithoutEnd <= link.m_replyTicks + 32);
+        }
         break;
       }
       case 5: {  // a request goes out

@@ -11,9 +11,16 @@
 namespace {
 
 // Fields whose focus loss runs an editor, and the register browser's number field.
-constexpr int kEditedFields[] = {1049, 1050, 1055, 1056, 1057, 1058, 1059, 1060, 1061, 1062,
-                                 1063, 1064, 1065, 1066, 1067, 1074, 1075, 1159, 1086, 1087,
-                                 1089, 1090, 1091, 1094, 1095, 1115, 1116, 1131, 1132, 1133};
+constexpr int kEditedFields[] = {IDC_WIRING,        IDC_PT,           IDC_CT,
+                                 IDC_YK1_HOLD,      IDC_YK1_DELAY,    IDC_YK1_ENABLE,
+                                 IDC_YK1_SETPOINT,  IDC_YK2_SETPOINT, IDC_YK2_HOLD,
+                                 IDC_YK2_DELAY,     IDC_YK2_ENABLE,   IDC_YK3_HOLD,
+                                 IDC_YK3_DELAY,     IDC_YK3_ENABLE,   IDC_YK3_SETPOINT,
+                                 IDC_REG_HEX,       IDC_REG_REAL,     IDC_SLAVE_SETTINGS,
+                                 IDC_PEAK_END1,     IDC_PEAK_BEGIN1,  IDC_PEAK_END2,
+                                 IDC_PEAK_BEGIN2,   IDC_PEAK_END3,    IDC_PEAK_BEGIN3,
+                                 IDC_PEAK_END4,     IDC_PEAK_BEGIN4,  IDC_VALLEY_END1,
+                                 IDC_VALLEY_BEGIN1, IDC_VALLEY_END2,  IDC_VALLEY_BEGIN2};
 
 }  // namespace
 
@@ -39,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int field = kEditedFields[data[0] % std::size(kEditedFields)];
   window.Focus(field);
   window.Type(field, text);
-  window.Type(1073, text);  // the register number, read by the register commands
-  window.Type(1028, text);  // the slave address, an integer field
-  window.Type(1003, text);
-  window.Focus(1076);  // leaving the field runs its editor
+  window.Type(IDC_REG_NUMBER, text);     // the register number, read by the register commands
+  window.Type(IDC_SLAVE_ADDRESS, text);  // the slave address, an integer field
+  window.Type(IDC_BAUD, text);
+  window.Focus(IDC_READ_REGISTER);  // leaving the field runs its editor
   dialog.OnReadRegister();
   dialog.OnWriteRegister();
   dialog.OnExecuteYk();

@@ -77,3 +77,79 @@ void AppendHex(std::string& text, const uint8_t* data, int n) {
     text += group;
   }
 }
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int DigitValue(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Two characters per byte, from out on; returns the position after them.
+uint8_t* PutHex(uint8_t* out, uint8_t byte) {
+  *out++ = static_cast<uint8_t>(kHexDigits[byte >> 4]);
+  *out++ = static_cast<uint8_t>(kHexDigits[byte & 0x0F]);
+  return out;
+}
+
+// The address and the function: a frame without them names no request it could answer.
+constexpr int kLeastAsciiBytes = 2;
+
+}  // namespace
+
+uint8_t Lrc(const uint8_t* data, uint16_t length) {
+  uint8_t sum = 0;
+  for (uint16_t k = 0; k < length; ++k) sum = static_cast<uint8_t>(sum + data[k]);
+  return static_cast<uint8_t>(-sum);
+}
+
+uint16_t EncodeAscii(const uint8_t* data, uint16_t n, uint8_t* out) {
+  uint8_t* at = out;
+  *at++ = ':';
+  for (uint16_t k = 0; k < n; ++k) at = PutHex(at, data[k]);
+  at = PutHex(at, Lrc(data, n));
+  *at++ = '\r';
+  *at++ = '\n';
+  return static_cast<uint16_t>(at - out);
+}
+
+void AppendAscii(std::string& text, const uint8_t* data, int n) {
+  if (n < 0) n = 0;
+  std::string frame(static_cast<size_t>(AsciiFrameLength(n)), '\0');
+  const uint16_t length =
+      EncodeAscii(data, static_cast<uint16_t>(n), reinterpret_cast<uint8_t*>(frame.data()));
+  text.append(frame, 0, length - 2u);  // without CR LF
+}
+
+int32_t DecodeAscii(const uint8_t* text, int length, uint8_t* out, uint16_t& n) {
+  n = 0;
+  // ':', two digits per byte, CR LF; the last byte is the LRC.
+  const int digits = length - 3;
+  if (length < 3 || text[0] != ':' || text[length - 2] != '\r' || text[length - 1] != '\n' ||
+      digits % 2 != 0 || digits / 2 < kLeastAsciiBytes + 1) {
+    return kUnreadableFrame;
+  }
+  const int bytes = digits / 2;
+  uint8_t sum = 0;
+  uint8_t received = 0;
+  for (int k = 0; k < bytes; ++k) {
+    const int high = DigitValue(text[1 + 2 * k]);
+    const int low = DigitValue(text[2 + 2 * k]);
+    if (high < 0 || low < 0) return kUnreadableFrame;
+    const auto byte = static_cast<uint8_t>(high << 4 | low);
+    if (k == bytes - 1) {
+      received = byte;
+    } else {
+      out[k] = byte;
+      sum = static_cast<uint8_t>(sum + byte);
+    }
+  }
+  n = static_cast<uint16_t>(bytes - 1);
+  const auto computed = static_cast<uint8_t>(-sum);
+  return static_cast<int32_t>(received) - static_cast<int32_t>(computed);
+}

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "link/function_table.h"
+
 namespace {
 
 constexpr int32_t kDefaultTimeoutTicks = 50;
@@ -13,22 +15,21 @@ constexpr uint16_t kClockRegisters = 4;
 constexpr uint16_t kParameterStart = 0x0300;
 constexpr uint16_t kParameterRegisters = 44;
 
-// Replies carrying a byte count after the function code: 1, 2, 3, 4, 8, 0x61..0x69 and 0x70.
-bool IsByteCounted(uint8_t code) {
-  return (code >= 1 && code <= 4) || code == 8 || (code >= 97 && code <= 105) || code == 112;
-}
-
-// Replies of exactly 8 bytes.
-bool IsFixedEight(uint8_t code) { return code == 5 || code == 6 || code == 9 || code == 16; }
-
-// An exception reply: the request's function with the high bit set, then the exception code;
-// five bytes with the CRC.
-bool IsException(uint8_t code) { return (code & 0x80) != 0; }
-constexpr int32_t kExceptionLen = 5;
-
 // The reply time-out never falls below the timer's 50 ticks; on slow lines it also allows the
 // request and its longest reply on the wire, plus this much.
 constexpr int32_t kReplyMarginMs = 1000;
+
+// The characters an RTU frame of n bytes (CRC included) takes as an ASCII frame: each byte but the
+// CRC twice, the LRC twice, ':' and CR LF.
+int32_t AsciiCharacters(int32_t n) { return AsciiFrameLength(n - 2); }
+
+// The longest request the catalogue builds (function 16 with the 44 parameters) fits the ASCII
+// transmit buffer.
+static_assert(AsciiFrameLength(9 + 2 * 44 - 2) <= kMaxAsciiFrameLen);
+
+// The length a reply has, CRC included, from its first three bytes; 0 for a code of no reply
+// class.
+int32_t ReplyLength(const uint8_t* frame) { return LengthOf(RuleOf(frame[1]).reply, frame); }
 
 // The link's own tallies count on through every value and wrap.
 uint32_t Incremented(uint32_t counter) { return counter + 1u; }
@@ -61,17 +62,15 @@ void ModbusLink::Send(Build build) {
   // Address 0 is the broadcast that every meter on the bus obeys and none answers: the console
   // never sends it, whatever the address field held.
   if ((m_slaveAddress & 0xFF) == 0) return;
+  if (m_protocol != kProtocolRtu && m_protocol != kProtocolAscii) return;
+  if (!m_isOpen) return;
+  const uint16_t length = build();
+  StartTransaction(length);
   if (m_protocol == kProtocolRtu) {
-    if (!m_isOpen) return;
-    const uint16_t length = build();
-    StartTransaction(length);
     Write(m_txBuf, length);
-  } else if (m_protocol == kProtocolAscii) {
-    // No ASCII framing: the transaction is marked outstanding and nothing goes out.
-    if (!m_isOpen) return;
-    m_rxPos = 0;
-    m_ticks = 1;
-    m_replyTicks = m_timeoutTicks;
+  } else {
+    // The same request without its CRC, in characters closed with the LRC.
+    Write(m_asciiTx, EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx));
   }
 }
 
@@ -81,10 +80,15 @@ void ModbusLink::StartTransaction(uint16_t requestLength) {
   DiscardInput();
   if (m_ticks != 0) m_replacedCount = Incremented(m_replacedCount);
   m_rxPos = 0;
+  m_rxProtocol = m_protocol;
   m_ticks = 1;
   m_requestAddress = m_txBuf[0];
   m_requestFunction = m_txBuf[1];
-  m_replyTicks = std::max(m_timeoutTicks, WireTicks(requestLength + LongestReply()));
+  const int32_t replyLength = LongestReply();
+  const int32_t characters = m_protocol == kProtocolAscii
+                                 ? AsciiCharacters(requestLength) + AsciiCharacters(replyLength)
+                                 : requestLength + replyLength;
+  m_replyTicks = std::max(m_timeoutTicks, WireTicks(characters));
   m_requestsWritten = Incremented(m_requestsWritten);
 }
 
@@ -187,102 +191,144 @@ void ModbusLink::WriteParameters(const uint16_t values[44]) {
   Send([&] { return BuildWriteMultiple(kParameterStart, values, kParameterRegisters); });
 }
 
-void ModbusLink::DumpTx(std::string& text) const {
-  if (m_protocol == kProtocolRtu) {
-    const uint8_t code = m_txBuf[1];
-    if ((code >= 1 && code <= 6) || code == 8 || code == 9) {
-      AppendHex(text, m_txBuf, 8);
-    } else if (code == kFnWriteMultiple) {
-      AppendHex(text, m_txBuf, m_txBuf[6] + 9);
-    } else {
-      text += "未知功能码";
-    }
-  } else if (m_protocol == kProtocolAscii) {
-    text += "Append Modbus ASCII Txd hex string";
+void ModbusLink::AppendFrame(std::string& text, const uint8_t* frame, int32_t n) const {
+  if (n == 0) {
+    text += "未知功能码";
+  } else if (m_protocol == kProtocolRtu) {
+    AppendHex(text, frame, n);
   } else {
-    text += "未知通讯规约";
+    AppendAscii(text, frame, n - 2);  // the characters from ':' to the LRC
   }
+}
+
+void ModbusLink::DumpTx(std::string& text) const {
+  if (m_protocol != kProtocolRtu && m_protocol != kProtocolAscii) {
+    text += "未知通讯规约";
+    return;
+  }
+  AppendFrame(text, m_txBuf, LengthOf(RuleOf(m_txBuf[1]).request, m_txBuf));
 }
 
 void ModbusLink::DumpRx(std::string& text) const {
-  if (m_protocol == kProtocolRtu) {
-    const uint8_t code = m_rxBuf[1];
-    if ((code >= 1 && code <= 4) || code == 8) {
-      AppendHex(text, m_rxBuf, m_rxBuf[2] + 5);
-    } else if (IsFixedEight(code)) {
-      AppendHex(text, m_rxBuf, 8);
-    } else if (IsException(code)) {
-      AppendHex(text, m_rxBuf, kExceptionLen);
-    } else {
-      text += "未知功能码";
-    }
-  } else if (m_protocol == kProtocolAscii) {
-    text += "Append Modbus ASCII Rxd hex string";
-  } else {
+  if (m_protocol != kProtocolRtu && m_protocol != kProtocolAscii) {
     text += "未知通讯规约";
+    return;
   }
+  const FunctionRule rule = RuleOf(m_rxBuf[1]);
+  AppendFrame(text, m_rxBuf, rule.replyLogged ? LengthOf(rule.reply, m_rxBuf) : 0);
 }
 
 void ModbusLink::PumpReceive() {
-  if (m_protocol == kProtocolRtu) ReceiveRtu();
+  // A partial frame read in the other framing is no start of a frame in this one.
+  if (m_protocol != m_rxProtocol) {
+    m_rxPos = 0;
+    m_rxProtocol = m_protocol;
+  }
+  if (m_protocol == kProtocolRtu) {
+    ReceiveRtu();
+  } else if (m_protocol == kProtocolAscii) {
+    ReceiveAscii();
+  }
 }
 
 void ModbusLink::Post(int32_t wParam, int32_t lParam) {
   if (m_notifyWnd != nullptr) m_notifyWnd->PostMessage(WM_LINK_DONE, wParam, lParam);
 }
 
-void ModbusLink::ReceiveRtu() {
-  if (m_ticks != 0) {
-    if (m_ticks < m_replyTicks) {
-      ++m_ticks;
-    } else {
-      const int32_t received = m_rxPos;
-      m_rxPos = 0;
-      m_ticks = 0;
-      Post(received, kLinkTimedOut);
-    }
+void ModbusLink::CountTick() {
+  if (m_ticks == 0) return;
+  if (m_ticks < m_replyTicks) {
+    ++m_ticks;
+    return;
   }
+  const int32_t received = m_rxPos;
+  m_rxPos = 0;
+  m_ticks = 0;
+  Post(received, kLinkTimedOut);
+}
+
+void ModbusLink::ReceiveRtu() {
+  CountTick();
   while (BytesWaiting()) {
     m_rxBuf[m_rxPos] = ReadByte();
     const int32_t p = ++m_rxPos;
     if (p == 1) continue;  // the address byte: compared once the frame is whole
     if (p == 2) {
-      const uint8_t code = m_rxBuf[1];
-      m_baseLen = IsException(code) ? kExceptionLen : IsByteCounted(code) ? 5 : 8;
+      // A reply of no class is dropped once 7 bytes of it have come, as an 8-byte one would be
+      // judged; a byte-counted one is 5 bytes and its count, an exception reply 5.
+      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+      m_baseLen = shape == FrameLength::Eight || shape == FrameLength::None ? 8 : 5;
       m_expectedLen = m_baseLen;
       continue;
     }
     if (p == m_baseLen - 1) {
-      const uint8_t code = m_rxBuf[1];
-      if (IsByteCounted(code)) {
-        m_expectedLen += m_rxBuf[2];
-      } else if (!IsFixedEight(code) && !IsException(code)) {
+      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+      if (shape == FrameLength::None) {
         m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
+      } else {
+        m_expectedLen = LengthOf(shape, m_rxBuf);
       }
       continue;
     }
     if (p == m_expectedLen) {
       m_rxPos = 0;
-      if (TakeFrame(static_cast<uint16_t>(p))) return;  // further bytes wait for the next tick
+      // Further bytes wait for the next tick.
+      if (TakeFrame(CheckFrame(m_rxBuf, static_cast<uint16_t>(p)), static_cast<uint16_t>(p))) {
+        return;
+      }
     }
   }
 }
 
-bool ModbusLink::TakeFrame(uint16_t n) {
-  const int32_t difference = CheckFrame(m_rxBuf, n);
+void ModbusLink::ReceiveAscii() {
+  CountTick();
+  while (BytesWaiting()) {
+    const uint8_t c = ReadByte();
+    if (c == ':') {
+      m_rxPos = 0;  // a frame starts, or starts again: what came before it is no frame
+    } else if (m_rxPos == 0) {
+      continue;  // between frames: noise
+    }
+    m_asciiRx[m_rxPos++] = c;
+    if (c == '\n') {
+      const int32_t length = m_rxPos;
+      m_rxPos = 0;
+      if (TakeAsciiFrame(length)) return;  // further characters wait for the next tick
+    } else if (m_rxPos == kMaxAsciiFrameLen) {
+      m_rxPos = 0;  // longer than any frame: dropped, and its rest skipped up to the next ':'
+    }
+  }
+}
+
+bool ModbusLink::TakeAsciiFrame(int32_t length) {
+  // The bytes go where an RTU reply's would, closed with their CRC, so that everything after the
+  // receiver reads one form.
+  uint16_t n = 0;
+  const int32_t check = DecodeAscii(m_asciiRx, length, m_rxBuf, n);
+  if (check != 0) return TakeFrame(check, 0);
+  const auto closed = static_cast<uint16_t>(n + 2);
+  CloseFrame(m_rxBuf, closed);
+  return TakeFrame(0, closed);
+}
+
+bool ModbusLink::TakeFrame(int32_t check, uint16_t n) {
   // With nothing outstanding no frame answers anything (a reply after its time-out); while a
   // request is outstanding, a whole frame from another slave or with another function is not its
   // answer, and the line is listened to on. A damaged frame cannot say whom it answers: it fails.
   const bool answers = m_rxBuf[0] == m_requestAddress && (m_rxBuf[1] & 0x7F) == m_requestFunction;
-  if (m_ticks == 0 || (difference == 0 && !answers)) {
+  if (m_ticks == 0 || (check == 0 && !answers)) {
     m_discardedFrames = Incremented(m_discardedFrames);
     return false;
   }
   m_ticks = 0;
-  if (difference == 0 && IsException(m_rxBuf[1])) {
+  // An RTU frame has the length its function gives by construction; an ASCII frame ends where
+  // its characters end, and one that does not hold what its function says cannot be read.
+  if (check == 0 && n != ReplyLength(m_rxBuf)) {
+    Post(kUnreadableFrame, kLinkFrame);
+  } else if (check == 0 && RuleOf(m_rxBuf[1]).reply == FrameLength::Exception) {
     Post(m_rxBuf[2], kLinkException);
   } else {
-    Post(difference, kLinkFrame);
+    Post(check, kLinkFrame);
   }
   return true;
 }

@@ -9,6 +9,9 @@
 
 // The console's Modbus master: protocol mode, slave address, the two frame buffers, the state of
 // the one outstanding transaction, the two communication counts, and one entry point per request.
+// Both framings, RTU and ASCII, build and hand on the same frames: the request in m_txBuf and the
+// reply in m_rxBuf are RTU frames closed with their CRC in either mode, and only the characters
+// on the line differ.
 // A request made while another transaction is outstanding replaces it; the transaction ends in
 // the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd. Every request written to
 // the line ends exactly once: answered, refused, timed out or replaced; only a frame from the
@@ -37,6 +40,7 @@ class ModbusLink : public SerialPort {
   // The receive step, once per timer tick.
   void PumpReceive();
   void ReceiveRtu();
+  void ReceiveAscii();
 
   LinkNotifyTarget* m_notifyWnd = nullptr;
   int32_t m_protocol = 0;
@@ -45,7 +49,7 @@ class ModbusLink : public SerialPort {
   int32_t m_ticks = 0;
   int32_t m_timeoutTicks = 0;
   int32_t m_timerPeriod = 0;  // ms
-  int32_t m_rxPos = 0;
+  int32_t m_rxPos = 0;        // bytes assembled; characters in ASCII mode
   int32_t m_slaveAddress = 0;
   uint8_t m_rxBuf[kFrameBufferSize] = {};
   uint8_t m_txBuf[kFrameBufferSize] = {};
@@ -65,6 +69,13 @@ class ModbusLink : public SerialPort {
   uint32_t m_replacedCount = 0;
   uint32_t m_discardedFrames = 0;
 
+  // ASCII mode: the characters of the request as they went on the line, and those of the reply
+  // being assembled, ':' first.
+  uint8_t m_asciiTx[kMaxAsciiFrameLen] = {};
+  uint8_t m_asciiRx[kMaxAsciiFrameLen] = {};
+  // The framing the partial frame in assembly was read in.
+  int32_t m_rxProtocol = 0;
+
  private:
   // Builders: fill m_txBuf, set the last-request fields, return the frame length.
   uint16_t BuildHeader(uint8_t function, uint16_t word1, uint16_t word2);
@@ -79,8 +90,15 @@ class ModbusLink : public SerialPort {
   int32_t LongestReply() const;
   // Ticks the request and that reply take on the wire at the line's settings, plus a second.
   int32_t WireTicks(int32_t characters) const;
-  // A whole frame of n bytes in m_rxBuf: true when it ended the outstanding transaction, false
-  // when it was dropped and assembly goes on.
-  bool TakeFrame(uint16_t n);
+  // Counts one tick of the outstanding transaction and ends it when its time has run out.
+  void CountTick();
+  // A whole frame has arrived; check is 0 when its CRC or LRC held, and the frame is then in
+  // m_rxBuf in RTU form, n bytes. True when it ended the outstanding transaction, false when it
+  // was dropped and assembly goes on.
+  bool TakeFrame(int32_t check, uint16_t n);
+  // The ASCII frame of `length` characters in m_asciiRx, taken as TakeFrame takes a frame.
+  bool TakeAsciiFrame(int32_t length);
+  // The frame of n bytes (CRC included) in the form of the frame logs for the mode.
+  void AppendFrame(std::string& text, const uint8_t* frame, int32_t n) const;
   void Post(int32_t wParam, int32_t lParam);
 };

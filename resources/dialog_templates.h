@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "resources/resource.h"
+
 // The dialog templates, string table and icon of the console, as data shared by the headless
 // window, the Qt window and the tests. Positions are in dialog units of the template font
 // (8-point: one unit is 1.5 px across and 1.625 px down at 96 DPI).
@@ -20,15 +22,6 @@
 // ("通讯规约", "提示信息"), a button whose caption repeats or says little by the caption with
 // what it acts on ("清空 发送帧"), and a field whose label repeats another field's by its frame's
 // caption too ("事件查询 Yx").
-
-constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDS_ABOUTBOX = 101;
-constexpr int IDD_MAIN = 102;
-constexpr int IDR_MAINFRAME = 128;
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDC_STATIC = -1;
-constexpr int IDM_ABOUTBOX = 0x0010;
 
 enum class ControlKind : uint8_t {
   PushButton,     // a command button

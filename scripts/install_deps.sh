@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl1-mesa-dev
   libmodbus-dev
+  python3 python3-pymodbus python3-serial python3-serial-asyncio
   fonts-noto-cjk xvfb xauth imagemagick x11-utils
   g++-mingw-w64-x86-64 wine wine64 xdotool
   locales util-linux socat valgrind

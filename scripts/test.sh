@@ -18,13 +18,21 @@ run_tests() {
   shift 2
   local log status=0 total bad
   log=$(mktemp)
-  ctest --preset "$preset" -j "$jobs" --timeout 300 "$@" 2>&1 | tee "$log" || status=$?
+  ctest --preset "$preset" -j "$jobs" --timeout 300 --output-on-failure "$@" 2>&1 | tee "$log" ||
+    status=$?
   total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -1)
   bad=$(sed -n 's/.* \([0-9]*\) tests failed out of.*/\1/p' "$log" | tail -1)
   if [ "$strict" = 1 ] && grep -qE 'Skipped|Not Run|did not run' "$log"; then
     echo "=== $preset: tests were skipped, which this run does not allow ==="
     bad=$((${bad:-0} + 1))
     [ "$status" -ne 0 ] || status=1
+  fi
+  if [ "$status" -ne 0 ]; then
+    # What each failed test printed, again at the end where a short excerpt of the run shows it.
+    echo "=== $preset: output of the failed tests ==="
+    awk '/\*\*\*(Failed|Timeout|Exception)/ { show = 1; lines = 0 }
+         / Test +#[0-9]+: .* Passed/ { show = 0 }
+         show && lines++ < 40' "$log"
   fi
   rm -f "$log"
   passed=$((passed + ${total:-0} - ${bad:-0}))

@@ -59,8 +59,8 @@ inline std::vector<uint16_t> StartBlock() {
 // button is enabled; the focus then rests on the send log, which has no handlers.
 class CommandTest : public ::testing::Test {
  protected:
-  static constexpr int kRestingFocus = 1009;
-  static constexpr int kAutoPollButton = 1068;
+  static constexpr int kRestingFocus = IDC_TX_LOG;
+  static constexpr int kAutoPollButton = IDC_AUTO_POLL;
 
   void SetUp() override {
     MainDialog::s_pollBlock = 0;

@@ -382,35 +382,47 @@ TEST_F(ConsoleTest, EnterStopsContinuousReadingAndNothingElse) {
   EXPECT_EQ(TicksToNextFrame(40), 0);
 }
 
-TEST_F(ConsoleTest, ModbusAsciiStallsPollingUntilRtuIsBackAndTheTimeOutEndsIt) {
+// The reply as a meter in Modbus ASCII sends it: the bytes without the CRC, in characters.
+std::vector<uint8_t> AsAscii(const std::vector<uint8_t>& rtu) {
+  std::vector<uint8_t> line(static_cast<size_t>(AsciiFrameLength(static_cast<int>(rtu.size()))));
+  line.resize(EncodeAscii(rtu.data(), static_cast<uint16_t>(rtu.size() - 2), line.data()));
+  return line;
+}
+
+// Switched to Modbus ASCII the console polls on in that framing: its requests go out as
+// characters, the answers are counted and decoded as in RTU, and the logs show the frames as they
+// went. The parameter block read through the other framing no longer counts.
+TEST_F(ConsoleTest, InModbusAsciiPollsCountsAndLogsAsInRtu) {
   Start();
   AnswerLast();
   window.Tick();
+  ASSERT_EQ(dialog.m_paramsValid, 1);
 
   window.Focus(1008);
   window.Choose(1008, 1);  // "Modbus ASCII"
   window.Click(1068);      // leaving the list applies it; the click resumes reading
   ASSERT_EQ(dialog.m_link.m_protocol, 1);
-  ASSERT_EQ(dialog.m_autoPoll, 1);
+  EXPECT_EQ(dialog.m_paramsValid, 0);
 
-  const size_t frames = wire->written.size();
-  window.Ticks(200);
-  EXPECT_EQ(wire->written.size(), frames);  // nothing goes out in that mode
-  EXPECT_NE(dialog.m_link.m_ticks, 0);      // and the one request never ends
-  EXPECT_EQ(dialog.m_txCount, 2);
-  EXPECT_EQ(dialog.m_link.m_failureCount, 0);
-  EXPECT_FALSE(window.IsControlEnabled(1099));
+  ASSERT_GT(TicksToNextFrame(), 0);
+  const std::string poll = ":010300000045B7";
+  const std::string line = poll + "\r\n";
+  EXPECT_EQ(wire->written.back(), std::vector<uint8_t>(line.begin(), line.end()));
+  EXPECT_EQ(window.GetText(1009), "第 2 次发送信息帖(Hex) : " + poll);
 
-  window.Focus(1008);
-  window.Choose(1008, 0);  // "Modbus RTU"
-  window.Focus(1009);
-  ASSERT_EQ(dialog.m_link.m_protocol, 0);
-  window.Ticks(49);
-  EXPECT_EQ(dialog.m_link.m_failureCount, 0);
+  wire->Feed(AsAscii(HoldingReply(69)));
+  EXPECT_EQ(TicksToNextFrame(), 4);  // the tick that takes the reply is the first of the four
+  EXPECT_EQ(dialog.m_link.m_successCount, 1);
+  EXPECT_EQ(window.GetText(1072), kOk);
+  EXPECT_TRUE(StartsWith(window.GetText(1011), "第 2 次接收信息帖(Hex) : :01038A0001"));
+
+  std::vector<uint8_t> damaged = AsAscii(HoldingReply(70));
+  damaged[10] = damaged[10] == '0' ? '1' : '0';  // a data digit: the LRC no longer holds
+  wire->Feed(damaged);
   window.Tick();
   EXPECT_EQ(dialog.m_link.m_failureCount, 1);
   EXPECT_EQ(window.GetText(1072), kFailed);
-  EXPECT_TRUE(window.IsControlEnabled(1099));
+  EXPECT_EQ(window.GetText(1011), "第 3 次接收失败");
 }
 
 TEST_F(ConsoleTest, WithThePortClosedTheSendLogCountsUpEveryFourthTick) {

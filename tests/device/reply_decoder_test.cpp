@@ -232,11 +232,19 @@ TEST_F(DecodeReplyTest, ReceiveLogHeadsTheDumpAndTheTransactionStateIsLeftAlone)
   EXPECT_EQ(dialog.m_rxLog, "第 9 次接收信息帖(Hex) : 未知功能码");
 }
 
-TEST_F(DecodeReplyTest, AsciiModeDecodesAndLogsNothing) {
+// The ASCII receiver leaves the reply in the same form: it is decoded alike and logged as the
+// ASCII frame; a mode the link does not know decodes nothing.
+TEST_F(DecodeReplyTest, AsciiRepliesAreDecodedAndLoggedAsTheirFrame) {
   dialog.m_link.m_protocol = kProtocolAscii;
+  PutEcho(6, 0x0302, 5);
+  dialog.DecodeReply();
+  EXPECT_EQ(dialog.m_rxCount, 1);
+  EXPECT_EQ(dialog.m_rxLog, "第 1 次接收信息帖(Hex) : :010603020005EF");
+  EXPECT_EQ(dialog.m_regTable[140].value, 5);
+
+  dialog.m_link.m_protocol = 2;
   DecodeBlock(0, std::vector<uint16_t>(69, 0x0101));
-  EXPECT_EQ(dialog.m_rxCount, 0);
-  EXPECT_EQ(dialog.m_rxLog, "");
+  EXPECT_EQ(dialog.m_rxCount, 1);
   EXPECT_EQ(dialog.m_uan, "");
 }
 

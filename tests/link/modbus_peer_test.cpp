@@ -1,5 +1,4 @@
 #include <modbus/modbus.h>
-#include <sys/eventfd.h>
 
 #include <gtest/gtest.h>
 
@@ -7,49 +6,9 @@
 #include <functional>
 #include <thread>
 
-#include "link/modbus_link.h"
-#include "pty_support.h"
-#include "recording_target.h"
+#include "peer_fixture.h"
 
 namespace {
-
-// Copies bytes between two pty masters, so that a program on one slave talks to a program on the
-// other as over a null-modem cable.
-class NullModem {
- public:
-  NullModem(int a, int b) : m_stop(::eventfd(0, EFD_CLOEXEC)), m_thread([=, this] { Run(a, b); }) {}
-  ~NullModem() {
-    const uint64_t one = 1;
-    (void)!::write(m_stop, &one, sizeof(one));
-    m_thread.join();
-    ::close(m_stop);
-  }
-
- private:
-  void Run(int a, int b) {
-    for (;;) {
-      pollfd fds[3] = {{a, POLLIN, 0}, {b, POLLIN, 0}, {m_stop, POLLIN, 0}};
-      if (::poll(fds, 3, -1) < 0) continue;
-      if (fds[2].revents != 0) return;
-      if ((fds[0].revents & POLLIN) != 0) Copy(a, b);
-      if ((fds[1].revents & POLLIN) != 0) Copy(b, a);
-    }
-  }
-  static void Copy(int from, int to) {
-    uint8_t chunk[512];
-    const ssize_t n = ::read(from, chunk, sizeof(chunk));
-    for (ssize_t done = 0; n > 0 && done < n;) {
-      const ssize_t put = ::write(to, chunk + done, static_cast<size_t>(n - done));
-      if (put > 0)
-        done += put;
-      else
-        ::poll(nullptr, 0, 1);
-    }
-  }
-
-  int m_stop;
-  std::thread m_thread;
-};
 
 // A libmodbus RTU slave (address 1) serving a register mapping on a pty, in its own thread.
 class LibmodbusSlave {
@@ -93,47 +52,16 @@ class LibmodbusSlave {
   std::thread m_thread;
 };
 
-class LibmodbusPeer : public ::testing::Test {
+class LibmodbusPeer : public LinkOverNullModem {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(ours.ok() && theirs.ok());
-    home.Link("COM1", ours.slavePath);
+    OpenLink(kProtocolRtu);
     ASSERT_TRUE(slave.connected());
-    link.SetDefaults();
-    link.m_protocol = 0;
-    link.m_notifyWnd = &target;
-    link.m_timeoutTicks = 1000000;  // the deadline below bounds the wait instead
     link.Open();
     ASSERT_EQ(link.m_isOpen, 1);
   }
 
-  // Pumps the receiver whenever input waits, until the link reports or the deadline passes.
-  void AwaitCompletion() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (target.posted.empty() && std::chrono::steady_clock::now() < end) {
-      ours.SlaveReadable(20);
-      link.PumpReceive();
-    }
-  }
-
-  std::vector<uint8_t> Reply(size_t n) const { return {link.m_rxBuf, link.m_rxBuf + n}; }
-
-  std::vector<uint16_t> Registers(size_t count) const {
-    std::vector<uint16_t> values;
-    for (size_t k = 0; k < count; ++k) {
-      values.push_back(
-          static_cast<uint16_t>(link.m_rxBuf[3 + 2 * k] << 8 | link.m_rxBuf[4 + 2 * k]));
-    }
-    return values;
-  }
-
-  RawPty ours;
-  RawPty theirs;
-  PortsHome home;
-  NullModem cable{ours.master, theirs.master};
   LibmodbusSlave slave{theirs.slavePath};
-  RecordingTarget target;
-  ModbusLink link;
 };
 
 std::vector<uint16_t> Counting(uint16_t from, size_t count) {

@@ -278,19 +278,134 @@ TEST_F(ReplyAssembler, DropsAReplyThatCompletesAfterItsTimeOut) {
   EXPECT_EQ(link.m_rxBuf[0], 0x02);
 }
 
-TEST_F(ReplyAssembler, AsciiModeReadsNothingAndTimesOutOnlyBackInRtu) {
-  link.m_protocol = 1;
+// ASCII mode. The characters of a reply are taken from ':' to LF and handed on as the RTU frame
+// the same reply would have been: the bytes, then their CRC.
+
+using namespace std::string_literals;
+
+Bytes Chars(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+class AsciiReplyAssembler : public ReplyAssembler {
+ protected:
+  void SetUp() override {
+    ReplyAssembler::SetUp();
+    link.m_protocol = kProtocolAscii;
+  }
+  Bytes Rx(size_t n) const { return Bytes(link.m_rxBuf, link.m_rxBuf + n); }
+};
+
+// A reply split over many ticks, one character a tick, completes on its LF; its RTU form, CRC
+// included, is what the decoder and the receive log read.
+TEST_F(AsciiReplyAssembler, AssemblesAReplyCharacterByCharacterAcrossTicks) {
+  const std::string reply = ":0103020001F9\r\n";
   link.ReadHolding(0, 1);
-  wire->Feed(WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03}));
-  Ticks(200);
-  EXPECT_TRUE(target.posted.empty());
-  EXPECT_EQ(link.m_ticks, 1);
-  EXPECT_EQ(wire->incoming.size(), 8u);
-  link.m_protocol = 0;  // the frame waiting answers nothing sent: the time-out ends it
-  Ticks(49);
-  EXPECT_TRUE(target.posted.empty());
+  for (size_t k = 0; k + 1 < reply.size(); ++k) {
+    wire->Feed({static_cast<uint8_t>(reply[k])});
+    Ticks(1);
+    ASSERT_TRUE(target.posted.empty()) << k;
+    ASSERT_EQ(link.m_rxPos, static_cast<int32_t>(k + 1));  // characters, not bytes
+  }
+  wire->Feed({'\n'});
   Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)});
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+  EXPECT_EQ(Rx(7), WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
+  EXPECT_EQ(link.m_ticks, 0);
+  std::string log;
+  link.DumpRx(log);
+  EXPECT_EQ(log, ":0103020001F9");
+}
+
+TEST_F(AsciiReplyAssembler, TakesOnlyWellFormedAnswersAndFailsUnreadableOnes) {
+  struct Case {
+    const char* name;
+    std::string line;  // what the meter's end sends after the request
+    Posted posted;
+    Bytes rtu;  // the reply in RTU form when it was taken; empty otherwise
+  };
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x01});
+  const std::string overlong = ":01" + std::string(kMaxAsciiFrameLen, '0') + "\r\n";
+  const Case cases[] = {
+      {"noise before the colon", "\x00\xFF\r\n01 03 :0103020001F9\r\n"s, Done(0, 0), answer},
+      {"a colon restarts the frame", ":0103020001:0103020001F9\r\n", Done(0, 0), answer},
+      {"lower-case digits", ":0103020a0be5\r\n", Done(0, 0),
+       WithCrc({0x01, 0x03, 0x02, 0x0A, 0x0B})},
+      {"bad LRC: received minus computed", ":0103020001F8\r\n", Done(-1, 0), {}},
+      {"not hexadecimal", ":0103020G01F9\r\n", Done(kUnreadableFrame, 0), {}},
+      {"an odd number of digits", ":0103020001F\r\n", Done(kUnreadableFrame, 0), {}},
+      {"LF without CR", ":0103020001F9\n", Done(kUnreadableFrame, 0), {}},
+      {"byte count beyond the data", ":0103040001F7\r\n", Done(kUnreadableFrame, 0), {}},
+      {"overlong, then the answer", overlong + ":0103020001F9\r\n", Done(0, 0), answer},
+      {"another slave, then the answer", ":0703020001F3\r\n:0103020001F9\r\n", Done(0, 0), answer},
+      {"another function, then the answer", ":010600010003F5\r\n:0103020001F9\r\n", Done(0, 0),
+       answer},
+      {"the request's exception", ":0183027A\r\n:0103020001F9\r\n", Done(2, 2),
+       WithCrc({0x01, 0x83, 0x02})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    target.posted.clear();
+    link.ReadHolding(0, 1);
+    wire->Feed(Chars(c.line));
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{c.posted});
+    EXPECT_EQ(link.m_ticks, 0);
+    if (!c.rtu.empty()) {
+      EXPECT_EQ(Rx(c.rtu.size()), c.rtu);
+    }
+    wire->incoming.clear();
+  }
+}
+
+// With nothing outstanding a whole frame, good or not, answers nothing and counts nowhere.
+TEST_F(AsciiReplyAssembler, DropsEveryFrameWhileIdle) {
+  wire->Feed(Chars(":0103020001F9\r\n:0103020001F8\r\n:01G3\r\n"));
+  Ticks(1);
+  EXPECT_TRUE(target.posted.empty());
+  EXPECT_EQ(link.m_discardedFrames, 3u);
+}
+
+// An ASCII reply is twice as many characters: at 1200 baud, 7 data bits and even parity a read of
+// 69 registers (17 + 287 characters) takes 2.53 s on the wire; the time-out reports the
+// characters that came.
+TEST_F(AsciiReplyAssembler, TheTimeOutAllowsForTheCharactersOnTheWire) {
+  struct Case {
+    uint32_t baud;
+    int32_t ticks;
+  };
+  link.m_dataBits = 7;
+  link.m_parity = 2;
+  link.m_stopBits = 1;
+  for (const Case c : {Case{9600, 50}, Case{1200, 71}, Case{300, 223}}) {
+    link.m_baudRate = c.baud;
+    target.posted.clear();
+    link.ReadHolding(0, 69);
+    EXPECT_EQ(link.m_replyTicks, c.ticks) << c.baud;
+    wire->Feed(Chars(":01038A"));
+    Ticks(c.ticks - 1);
+    EXPECT_TRUE(target.posted.empty()) << c.baud;
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{Done(7, 1)}) << c.baud;
+  }
+}
+
+// A partial frame read in one framing is dropped when the operator changes the framing: the next
+// frame starts clean.
+TEST_F(AsciiReplyAssembler, AChangeOfFramingDropsThePartialFrame) {
+  link.ReadHolding(0, 1);
+  wire->Feed(Chars(":01030200"));
+  Ticks(1);
+  link.m_protocol = kProtocolRtu;
+  wire->Feed(WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
+  Ticks(1);
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+  target.posted.clear();
+  link.ReadHolding(0, 1);
+  wire->Feed({0x01, 0x03, 0x02});
+  Ticks(1);
+  link.m_protocol = kProtocolAscii;
+  wire->Feed(Chars("01F9\r\n:0103020001F9\r\n"));
+  Ticks(1);
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
 }
 
 // Random traffic: well-formed replies, truncated ones, unknown codes and noise, with requests

@@ -180,25 +180,6 @@ TEST_F(RequestCatalogue, ClosedPortOrUnknownModeLeavesEverythingAsItWas) {
   EXPECT_TRUE(wire->written.empty());
 }
 
-TEST_F(RequestCatalogue, AsciiModeOnlyMarksTheTransactionOutstanding) {
-  link.Open();
-  link.ReadHolding(0, 69);
-  const std::vector<uint8_t> before = Tx(kFrameBufferSize);
-  link.m_protocol = 1;
-  for (const Request& request : Catalogue()) {
-    SCOPED_TRACE(request.name);
-    link.m_rxPos = 4;
-    link.m_ticks = 0;
-    request.send(link);
-    EXPECT_EQ(link.m_rxPos, 0);
-    EXPECT_EQ(link.m_ticks, 1);
-    EXPECT_EQ(Tx(kFrameBufferSize), before);
-    EXPECT_EQ(link.m_readStart, 0);
-    EXPECT_EQ(link.m_lastCount, 69);
-  }
-  EXPECT_EQ(wire->written.size(), 1u);
-}
-
 TEST_F(RequestCatalogue, SetDefaultsGivesTheConsolesStartingValues) {
   link.m_successCount = link.m_failureCount = link.m_ticks = link.m_rxPos = 9;
   link.SetDefaults();
@@ -263,12 +244,56 @@ TEST_F(RequestCatalogue, ReceiveLogFollowsTheByteCountOrTheFixedLength) {
   EXPECT_EQ(DumpRx(link), "< 01 83 02 00 01 ");
 }
 
-TEST_F(RequestCatalogue, LogsInAsciiOrAnUnknownModeCarryTheirFixedTexts) {
+// In ASCII mode each request is the same request in characters. The frames are those an
+// independent Modbus library's ASCII framer produces for the same requests; the send log shows
+// them from ':' to the LRC.
+TEST_F(RequestCatalogue, AsciiModeSendsEachRequestAsItsAsciiFrame) {
+  struct AsciiRequest {
+    std::function<void(ModbusLink&)> send;
+    std::string frame;
+  };
+  const uint16_t clock[4] = {2026, 0x0305, 0x0E07, 0x0900};
+  const AsciiRequest requests[] = {
+      {[](ModbusLink& l) { l.ReadCoils(0, 8); }, ":010100000008F6"},
+      {[](ModbusLink& l) { l.ReadInputs(0, 8); }, ":010200000008F5"},
+      {[](ModbusLink& l) { l.ReadHolding(0, 1); }, ":010300000001FB"},
+      {[](ModbusLink& l) { l.ReadHolding(0x300, 44); }, ":01030300002CCD"},
+      {[](ModbusLink& l) { l.WriteCoil(3, 1); }, ":01050003FF00F8"},
+      {[](ModbusLink& l) { l.WriteRegister(0x302, 5); }, ":010603020005EF"},
+      {[](ModbusLink& l) { l.ReadEvent(0x3F); }, ":01080000003FB8"},
+      {[](ModbusLink& l) { l.ReadEvent(0); }, ":010800000000F7"},
+      // Worked by hand: 01 + 09 = 0A, whose two's complement is F6.
+      {[](ModbusLink& l) { l.ClearEvents(); }, ":010900000000F6"},
+      {[&](ModbusLink& l) { l.WriteClock(clock); }, ":0110008200040807EA03050E0709004A"},
+  };
+  link.Open();
+  link.m_protocol = kProtocolAscii;
+  for (const AsciiRequest& request : requests) {
+    SCOPED_TRACE(request.frame);
+    wire->written.clear();
+    request.send(link);
+    const std::string line = request.frame + "\r\n";
+    ASSERT_EQ(wire->written.size(), 1u);
+    EXPECT_EQ(wire->written[0], std::vector<uint8_t>(line.begin(), line.end()));
+    EXPECT_EQ(CheckFrame(link.m_txBuf, link.m_txBuf[1] == 16 ? 17 : 8), 0);  // RTU form kept
+    EXPECT_EQ(DumpTx(link), "> " + request.frame);
+    EXPECT_EQ(link.m_ticks, 1);
+  }
+  link.WriteParameters(ParameterValues().data());
+  EXPECT_EQ(wire->written.back().size(), 1u + 2 * 96 + 2);
+  EXPECT_EQ(link.m_lastCount, 44);
+}
+
+TEST_F(RequestCatalogue, AsciiLogsShowTheFrameAndAnUnknownModeSaysSo) {
   link.Open();
   link.ReadHolding(0, 1);
-  link.m_protocol = 1;
-  EXPECT_EQ(DumpTx(link), "> Append Modbus ASCII Txd hex string");
-  EXPECT_EQ(DumpRx(link), "< Append Modbus ASCII Rxd hex string");
+  const uint8_t exception[] = {0x01, 0x83, 0x02, 0xC0, 0xF1};
+  std::memcpy(link.m_rxBuf, exception, sizeof(exception));
+  link.m_protocol = kProtocolAscii;
+  EXPECT_EQ(DumpTx(link), "> :010300000001FB");
+  EXPECT_EQ(DumpRx(link), "< :0183027A");
+  link.m_rxBuf[1] = 7;
+  EXPECT_EQ(DumpRx(link), "< 未知功能码");
   link.m_protocol = 2;
   EXPECT_EQ(DumpTx(link), "> 未知通讯规约");
   EXPECT_EQ(DumpRx(link), "< 未知通讯规约");

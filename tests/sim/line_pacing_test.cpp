@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "link/frame_codec.h"
+#include "tools/meter-sim/ascii_line.h"
 #include "tools/meter-sim/line_pacing.h"
 #include "tools/meter-sim/meter_model.h"
 
@@ -102,6 +106,43 @@ TEST_F(RequestFramerTest, ThrowsAwayAStreamLongerThanAnyRequest) {
   Feed(std::vector<uint8_t>(kMaxRequestBytes + 1, 0x07), 0);
   EXPECT_FALSE(Take(100));
   EXPECT_EQ(framer.DroppedBytes(), kMaxRequestBytes + 1);
+}
+
+std::vector<uint8_t> Chars(const std::string& text) { return {text.begin(), text.end()}; }
+
+// In ASCII a request is the characters from ':' to LF, whatever the reads cut them into; what
+// comes before a ':' is dropped and a ':' starts the frame again. No silence ends a frame.
+TEST_F(RequestFramerTest, InAsciiTakesTheCharactersFromColonToLineFeed) {
+  framer.SetProtocol(1);
+  Feed(Chars("xx\r\n:0103"), 0);
+  EXPECT_FALSE(Take(1000));
+  EXPECT_EQ(framer.DeadlineNs(kSilence), 0u);
+  Feed(Chars("00:010300000001FB\r"), 2000);
+  EXPECT_FALSE(Take(3000));
+  Feed(Chars("\n:01"), 4000);
+  ASSERT_TRUE(Take(4000));
+  EXPECT_EQ(frame, Chars(":010300000001FB\r\n"));
+  EXPECT_FALSE(Take(5000));
+  EXPECT_EQ(framer.DroppedBytes(), 4u + 7u);  // "xx\r\n" and ":010300"
+  framer.SetProtocol(0);                      // the partial ":01" is no start of an RTU frame
+  EXPECT_EQ(framer.DroppedBytes(), 4u + 7u + 3u);
+}
+
+// The slave reads RTU frames: an ASCII request reaches it as one, and its reply leaves as
+// characters; a reply whose CRC the faults broke leaves with its LRC broken.
+TEST(AsciiLine, RequestsAndRepliesCrossBetweenTheTwoForms) {
+  const std::vector<uint8_t> request = {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
+  EXPECT_EQ(RtuFromAscii(Chars(":010300000001FB\r\n")), request);
+  EXPECT_EQ(RtuFromAscii(Chars(":010300000001fb\r\n")), request);
+  EXPECT_TRUE(RtuFromAscii(Chars(":010300000001FA\r\n")).empty());
+  EXPECT_TRUE(RtuFromAscii(Chars(":01030000000XFB\r\n")).empty());
+
+  std::vector<uint8_t> reply = {0x01, 0x06, 0x03, 0x02, 0x00, 0x05, 0, 0};
+  CloseFrame(reply.data(), 8);
+  EXPECT_EQ(AsciiFromRtu(reply), Chars(":010603020005EF\r\n"));
+  reply[6] ^= 0xFF;
+  reply[7] ^= 0xFF;
+  EXPECT_EQ(AsciiFromRtu(reply), Chars(":01060302000510\r\n"));
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ TEST(MeterModel, StartsWithTheParameterBlockTheConsoleExpects) {
                   {param::kValleyPeriods, 1380}, {param::kValleyPeriods + 1, 420}};
   for (const auto& e : expected) EXPECT_EQ(m.Parameter(e.position), e.value) << e.position;
   const LineSettings line = m.Line();
+  EXPECT_EQ(line.protocol, 0);
   EXPECT_EQ(line.address, 1);
   EXPECT_EQ(line.baudRate, 9600u);
   EXPECT_EQ(line.dataBits, 8);
@@ -198,11 +199,13 @@ TEST(MeterModel, ARefusedBlockWriteChangesNothing) {
 
 TEST(MeterModel, SerialSettingsComeFromTheParameterBlock) {
   MeterModel m(1, kMorning);
-  const uint16_t settings[] = {7, 0, 0, 2, 6};  // address 7, even parity, 19200
+  EXPECT_EQ(MeterModel(1, kMorning, 1, 1).Line().protocol, 1);  // started in ASCII
+  const uint16_t settings[] = {7, 0, 1, 2, 6};  // address 7, Modbus ASCII, even parity, 19200
   ASSERT_EQ(m.WriteRegisters(0x0300, settings, 5), Refusal::kNone);
   const uint16_t oneStop = 1;
   ASSERT_EQ(m.WriteRegisters(0x0320, &oneStop, 1), Refusal::kNone);
   const LineSettings line = m.Line();
+  EXPECT_EQ(line.protocol, 1);
   EXPECT_EQ(line.address, 7);
   EXPECT_EQ(line.baudRate, 19200u);
   EXPECT_EQ(line.parity, 2);

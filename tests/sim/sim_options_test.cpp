@@ -17,6 +17,7 @@ TEST(SimOptions, DefaultsToCom1AddressOneAndNoFaults) {
   ASSERT_TRUE(Parse({}, o, error));
   EXPECT_EQ(o.port, 1u);
   EXPECT_EQ(o.address, 1);
+  EXPECT_EQ(o.protocol, 0);
   EXPECT_FALSE(o.verbose);
   EXPECT_FALSE(o.seedGiven);
   EXPECT_FALSE(o.faults.drop.Active() || o.faults.corruptCrc.Active() || o.faults.delay.Active() ||
@@ -26,13 +27,14 @@ TEST(SimOptions, DefaultsToCom1AddressOneAndNoFaults) {
 TEST(SimOptions, ReadsEveryOptionInBothSpellings) {
   SimOptions o;
   std::string error;
-  ASSERT_TRUE(
-      Parse({"--port", "COM3", "--address=7", "--seed", "99", "-v", "--drop", "0.1",
-             "--corrupt-crc=@4", "--delay", "@2,@5:800", "--noise", "once", "--wrong-count", "0.5"},
-            o, error))
+  ASSERT_TRUE(Parse({"--port", "COM3", "--address=7", "--protocol", "ascii", "--seed", "99", "-v",
+                     "--drop", "0.1", "--corrupt-crc=@4", "--delay", "@2,@5:800", "--noise", "once",
+                     "--wrong-count", "0.5"},
+                    o, error))
       << error;
   EXPECT_EQ(o.port, 3u);
   EXPECT_EQ(o.address, 7);
+  EXPECT_EQ(o.protocol, 1);
   EXPECT_EQ(o.seed, 99u);
   EXPECT_TRUE(o.seedGiven);
   EXPECT_TRUE(o.verbose);
@@ -55,9 +57,10 @@ TEST(SimOptions, PortNamesMayBeGivenInAnyCaseOrAsANumber) {
 
 TEST(SimOptions, RefusesUnknownOptionsAndBadOrMissingValues) {
   const std::vector<std::vector<const char*>> bad = {
-      {"--bogus"},         {"--port"},           {"--port", "COM0"},       {"--port", "LPT1"},
-      {"--address", "0"},  {"--address", "248"}, {"--seed", "-1"},         {"--drop", "2"},
-      {"--delay", "0.1:"}, {"--delay", "0.1:x"}, {"--noise", "sometimes"}, {"stray"}};
+      {"--bogus"},          {"--port"},           {"--port", "COM0"},       {"--port", "LPT1"},
+      {"--address", "0"},   {"--address", "248"}, {"--seed", "-1"},         {"--drop", "2"},
+      {"--delay", "0.1:"},  {"--delay", "0.1:x"}, {"--noise", "sometimes"}, {"stray"},
+      {"--protocol", "tcp"}};
   for (const auto& args : bad) {
     SimOptions o;
     std::string error;
@@ -71,8 +74,8 @@ TEST(SimOptions, HelpNamesEveryOption) {
   std::string error;
   ASSERT_TRUE(Parse({"--help"}, o, error));
   EXPECT_TRUE(o.help);
-  for (const char* name : {"--port", "--address", "--seed", "--verbose", "--drop", "--corrupt-crc",
-                           "--delay", "--noise", "--wrong-count"}) {
+  for (const char* name : {"--port", "--address", "--protocol", "--seed", "--verbose", "--drop",
+                           "--corrupt-crc", "--delay", "--noise", "--wrong-count"}) {
     EXPECT_NE(HelpText().find(name), std::string::npos) << name;
   }
 }

@@ -14,11 +14,14 @@ constexpr size_t kMaxRequestBytes = 300;
 
 uint64_t FrameSilenceNs(uint64_t characterNs);
 
-// Cuts the byte stream from the console into request frames: a frame is complete at the length
-// its function code predicts; a function of unknown length ends with the silence after it; a
-// frame still incomplete when that silence comes is dropped.
+// Cuts the byte stream from the console into request frames. In RTU a frame is complete at the
+// length its function code predicts; a function of unknown length ends with the silence after
+// it; a frame still incomplete when that silence comes is dropped. In ASCII a frame is the
+// characters from ':' to LF: what comes before a ':' is no frame, and a ':' starts a frame again.
 class RequestFramer {
  public:
+  // The framing from now on (0 RTU, 1 ASCII); what was read in the other one is dropped.
+  void SetProtocol(uint8_t protocol);
   void Feed(const uint8_t* data, size_t count, uint64_t nowNs);
   bool Take(uint64_t nowNs, uint64_t silenceNs, std::vector<uint8_t>& frame);
   // When Take has something to decide even without new bytes; 0 when nothing waits.
@@ -26,6 +29,10 @@ class RequestFramer {
   uint64_t DroppedBytes() const { return m_dropped; }
 
  private:
+  bool TakeAscii(std::vector<uint8_t>& frame);
+  void Drop(size_t count);
+
+  uint8_t m_protocol = 0;
   std::vector<uint8_t> m_buffer;
   uint64_t m_lastByteNs = 0;
   uint64_t m_dropped = 0;

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   }
   const sigset_t waitMask = InstallStopSignals();
 
-  MeterModel meter(options.seed, LocalTimeNow(), options.address);
+  MeterModel meter(options.seed, LocalTimeNow(), options.address, options.protocol);
   ModbusSlave slave(meter);
   FaultInjector faults(options.faults, options.seed ^ 0x9E3779B9u);
   PtyLink pty;
@@ -73,11 +73,12 @@ int main(int argc, char** argv) {
   }
   const LineSettings line = meter.Line();
   static const char* const kParity[3] = {"no parity", "odd parity", "even parity"};
+  static const char* const kProtocol[2] = {"Modbus RTU", "Modbus ASCII"};
   std::printf(
-      "quorvel-sim: meter at slave address %u, %u baud, %u data bits, %s, %u stop bits, "
+      "quorvel-sim: meter at slave address %u, %s, %u baud, %u data bits, %s, %u stop bits, "
       "seed %u\n",
-      line.address, line.baudRate, line.dataBits, kParity[line.parity], line.stopBits,
-      options.seed);
+      line.address, kProtocol[line.protocol], line.baudRate, line.dataBits, kParity[line.parity],
+      line.stopBits, options.seed);
   std::printf("device: %s\n", pty.DevicePath().c_str());
   std::printf("link: %s\n", pty.LinkPath().c_str());
   std::printf("Open COM%u in the console; Ctrl+C stops the meter.\n", options.port);

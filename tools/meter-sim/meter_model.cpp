@@ -74,9 +74,11 @@ uint64_t LineSettings::CharacterTimeNs() const {
   return uint64_t{1000000000} * BitsPerCharacter() / (baudRate != 0 ? baudRate : 9600);
 }
 
-MeterModel::MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddress) : m_rng(seed) {
+MeterModel::MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddress,
+                       uint8_t protocol)
+    : m_rng(seed) {
   if (!m_clock.Set(start)) m_clock.Set(CivilTime{2026, 1, 1, 0, 0, 0});
-  SetDefaultParameters(slaveAddress);
+  SetDefaultParameters(slaveAddress, protocol);
   // Counters as an installed meter would have them; the total is the sum of the tariffs.
   constexpr uint32_t kStartEnergy[3][4] = {{4210337, 1250, 1710223, 98214},
                                            {2730558, 0, 611970, 64830},
@@ -96,14 +98,14 @@ MeterModel::MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddre
   ScheduleNextInputChange();
 }
 
-void MeterModel::SetDefaultParameters(uint8_t slaveAddress) {
+void MeterModel::SetDefaultParameters(uint8_t slaveAddress, uint8_t protocol) {
   m_params.fill(0);
   m_params[param::kAddress] = slaveAddress;
-  m_params[param::kWiring] = 0;    // three-phase four-wire
-  m_params[param::kProtocol] = 0;  // Modbus RTU
-  m_params[param::kParity] = 0;    // none
-  m_params[param::kBaud] = 5;      // 9600
-  m_params[5] = 1;                 // voltage range
+  m_params[param::kWiring] = 0;                // three-phase four-wire
+  m_params[param::kProtocol] = protocol & 1u;  // Modbus RTU unless asked otherwise
+  m_params[param::kParity] = 0;                // none
+  m_params[param::kBaud] = 5;                  // 9600
+  m_params[5] = 1;                             // voltage range
   m_params[param::kPtLow] = 100;
   m_params[param::kCtLow] = 50;
   const char kSerial[] = "QVS26001";
@@ -126,6 +128,7 @@ void MeterModel::SetDefaultParameters(uint8_t slaveAddress) {
 
 LineSettings MeterModel::Line() const {
   LineSettings line;
+  line.protocol = static_cast<uint8_t>(m_params[param::kProtocol] & 1u);
   line.address = static_cast<uint8_t>(m_params[param::kAddress]);
   line.baudRate = kBaudByCode[m_params[param::kBaud] % 7];
   line.parity = static_cast<uint8_t>(m_params[param::kParity] % 3);

@@ -35,6 +35,7 @@ constexpr int kValleyPeriods = 27;  // two begin/end pairs
 
 // The meter's own serial line as its parameter block sets it.
 struct LineSettings {
+  uint8_t protocol = 0;  // 0 Modbus RTU, 1 Modbus ASCII
   uint8_t address = 1;
   uint32_t baudRate = 9600;
   uint8_t parity = 0;  // 0 none, 1 odd, 2 even
@@ -59,7 +60,8 @@ constexpr int kInputCount = 6;
 // a test can run an hour of the meter without waiting for it.
 class MeterModel {
  public:
-  MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddress = 1);
+  // protocol: 0 Modbus RTU, 1 Modbus ASCII.
+  MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddress = 1, uint8_t protocol = 0);
 
   void Advance(uint64_t elapsedMs);
 
@@ -91,7 +93,7 @@ class MeterModel {
   uint16_t Parameter(int position) const { return m_params[position]; }
 
  private:
-  void SetDefaultParameters(uint8_t slaveAddress);
+  void SetDefaultParameters(uint8_t slaveAddress, uint8_t protocol);
   void UpdateMeasurements();
   void Integrate(double seconds);
   void ScheduleNextInputChange();

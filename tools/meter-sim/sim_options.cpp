@@ -38,6 +38,13 @@ bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o
     o.address = static_cast<uint8_t>(n);
     return true;
   }
+  if (name == "--protocol") {
+    if (strcasecmp(value.c_str(), "rtu") != 0 && strcasecmp(value.c_str(), "ascii") != 0) {
+      return false;
+    }
+    o.protocol = strcasecmp(value.c_str(), "ascii") == 0 ? 1 : 0;
+    return true;
+  }
   if (name == "--seed") {
     if (!ParseNumber(value, 0, 0xFFFFFFFFu, n)) return false;
     o.seed = static_cast<uint32_t>(n);
@@ -53,8 +60,9 @@ bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o
 }
 
 bool TakesValue(const std::string& name) {
-  static const char* const kNames[] = {"--port",        "--address", "--seed",  "--drop",
-                                       "--corrupt-crc", "--delay",   "--noise", "--wrong-count"};
+  static const char* const kNames[] = {"--port",  "--address", "--protocol",
+                                       "--seed",  "--drop",    "--corrupt-crc",
+                                       "--delay", "--noise",   "--wrong-count"};
   for (const char* known : kNames) {
     if (name == known) return true;
   }
@@ -103,13 +111,14 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
 std::string HelpText() {
   return R"(Usage: quorvel-sim [options]
 
-A simulated three-phase meter: a Modbus RTU slave on a pseudo-terminal, reached by the
-console as COMn through the link $XDG_CONFIG_HOME/quorvel/ports/COMn
+A simulated three-phase meter: a Modbus RTU or Modbus ASCII slave on a pseudo-terminal,
+reached by the console as COMn through the link $XDG_CONFIG_HOME/quorvel/ports/COMn
 (~/.config/quorvel/ports/COMn when XDG_CONFIG_HOME is not set).
 
 Options:
   --port COMn        the port name to link (default COM1; "3" means COM3)
   --address N        the meter's slave address, 1..247 (default 1)
+  --protocol P       rtu or ascii: the framing the meter starts with (default rtu)
   --seed N           seed of the simulation and of the faults (default: from the clock;
                      printed at start, so a run can be repeated)
   --verbose, -v      log every request and reply in hex on stderr
@@ -119,17 +128,18 @@ Fault injection (all off by default). RULE is a rate from 0 to 1 (0.1 strikes ab
 reply in ten), "once" (the first reply), "@N" (the Nth reply, counting from 1) or a list
 such as "@3,@10". Replies are counted together for all faults, exception replies included.
   --drop RULE          the meter sends no reply
-  --corrupt-crc RULE   both CRC bytes inverted
+  --corrupt-crc RULE   both CRC bytes inverted (in ASCII: the LRC inverted)
   --delay RULE[:MS]    the reply goes out MS ms late (default 3000: after the console's
                        2.5 s time-out, so it arrives while the console is idle)
   --noise RULE         1 to 3 random bytes on the line just before the reply
   --wrong-count RULE   replies to functions 1, 2, 3 and 8 carry a byte count two bytes
                        off, with data and a good CRC to match
 
-The meter starts at 9600 baud, no parity, 8 data bits, 2 stop bits, Modbus RTU, and paces
-its replies at the speed its own serial settings give; writing those settings (function 16
-of the parameter block at 0x0300, or function 6) changes the pacing and the address it
-answers after its reply to that write. It answers functions 1, 2, 3, 5, 6, 8, 9 and 16.
+The meter starts at 9600 baud, no parity, 8 data bits, 2 stop bits, Modbus RTU (Modbus
+ASCII with --protocol ascii), and paces its replies at the speed its own serial settings
+give; writing those settings (function 16 of the parameter block at 0x0300, or function 6)
+changes the framing, the pacing and the address it answers after its reply to that write.
+It answers functions 1, 2, 3, 5, 6, 8, 9 and 16, one request at a time.
 SIGINT or SIGTERM stops it and removes its link.
 )";
 }

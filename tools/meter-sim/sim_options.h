@@ -8,6 +8,7 @@
 struct SimOptions {
   uint32_t port = 1;  // COM1
   uint8_t address = 1;
+  uint8_t protocol = 0;  // 0 Modbus RTU, 1 Modbus ASCII
   uint32_t seed = 0;
   bool seedGiven = false;
   bool verbose = false;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "link/frame_codec.h"
+#include "tools/meter-sim/ascii_line.h"
 #include "tools/meter-sim/meter_model.h"
 #include "tools/meter-sim/modbus_slave.h"
 #include "tools/meter-sim/pty_link.h"
@@ -86,11 +87,20 @@ void SimServer::ReadRequests(uint64_t nowNs) {
 
 void SimServer::HandleFrames(uint64_t nowNs) {
   std::vector<uint8_t> request;
-  while (m_framer.Take(nowNs, SilenceNs(), request)) Answer(request, nowNs);
+  // A request may change the framing: the next one is read in the new one.
+  while (true) {
+    m_framer.SetProtocol(m_meter.Line().protocol);
+    if (!m_framer.Take(nowNs, SilenceNs(), request)) return;
+    Answer(request, nowNs);
+  }
 }
 
 void SimServer::Answer(const std::vector<uint8_t>& request, uint64_t nowNs) {
-  LogFrame("rx", request, "");
+  // The reply goes out in the framing and at the line settings the meter had when the request
+  // came; settings written by this request take effect after it.
+  const LineSettings line = m_meter.Line();
+  const bool ascii = line.protocol == kProtocolAscii;
+  LogFrame("rx", request, "", ascii);
   ++m_received;
   // A meter answers one request at a time: while its reply waits (delayed) or goes out, it does
   // not take in another one, so its output never holds more than one reply.
@@ -99,15 +109,17 @@ void SimServer::Answer(const std::vector<uint8_t>& request, uint64_t nowNs) {
     LogFrame("--", {}, " busy: request dropped (a reply is still pending or going out)");
     return;
   }
-  // The reply goes out at the line settings the meter had when the request came; settings
-  // written by this request take effect after it.
-  const uint64_t characterNs = m_meter.Line().CharacterTimeNs();
-  std::vector<uint8_t> reply = m_slave.Answer(request.data(), request.size());
+  const uint64_t characterNs = line.CharacterTimeNs();
+  const std::vector<uint8_t> frame = ascii ? RtuFromAscii(request) : request;
+  std::vector<uint8_t> reply = m_slave.Answer(frame.data(), frame.size());
   if (reply.empty()) {
-    LogFrame("--", {}, " no reply (bad CRC, other address or broadcast)");
+    LogFrame("--", {},
+             ascii ? " no reply (bad LRC, not hexadecimal, other address or broadcast)"
+                   : " no reply (bad CRC, other address or broadcast)");
     return;
   }
-  const FaultedReply out = m_faults.Apply(std::move(reply));
+  FaultedReply out = m_faults.Apply(std::move(reply));
+  if (ascii) out.bytes = AsciiFromRtu(out.bytes);
   const uint64_t startNs = nowNs + kTurnaroundNs + uint64_t{out.extraDelayMs} * 1'000'000u;
   if (!out.noise.empty()) {
     LogFrame("tx", out.noise, " (noise)");
@@ -117,7 +129,7 @@ void SimServer::Answer(const std::vector<uint8_t>& request, uint64_t nowNs) {
     LogFrame("--", {}, " reply dropped");
     return;
   }
-  LogFrame("tx", out.bytes, out.notes.c_str());
+  LogFrame("tx", out.bytes, out.notes.c_str(), ascii);
   m_output.Queue(out.bytes, startNs, characterNs);
 }
 
@@ -133,11 +145,26 @@ void SimServer::WriteDue(uint64_t nowNs) {
 }
 
 void SimServer::LogFrame(const char* direction, const std::vector<uint8_t>& frame,
-                         const char* notes) {
+                         const char* notes, bool ascii) {
   if (m_log == nullptr) return;
-  std::string hex;
-  AppendHex(hex, frame.data(), static_cast<int>(frame.size()));
+  std::string text;
+  if (ascii) {
+    // The characters as they went, without CR LF; one that does not print as <hex>.
+    size_t end = frame.size();
+    while (end > 0 && (frame[end - 1] == '\r' || frame[end - 1] == '\n')) --end;
+    for (size_t k = 0; k < end; ++k) {
+      if (frame[k] >= 0x20 && frame[k] < 0x7F) {
+        text.push_back(static_cast<char>(frame[k]));
+      } else {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "<%02X>", frame[k]);
+        text += hex;
+      }
+    }
+  } else {
+    AppendHex(text, frame.data(), static_cast<int>(frame.size()));
+  }
   const double seconds = static_cast<double>(NowNs() - m_startNs) / 1e9;
-  std::fprintf(m_log, "[%10.3f] %s %s%s\n", seconds, direction, hex.c_str(), notes);
+  std::fprintf(m_log, "[%10.3f] %s %s%s\n", seconds, direction, text.c_str(), notes);
   std::fflush(m_log);
 }

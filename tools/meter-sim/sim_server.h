@@ -33,7 +33,9 @@ class SimServer {
   void Answer(const std::vector<uint8_t>& request, uint64_t nowNs);
   void WriteDue(uint64_t nowNs);
   void AdvanceMeter(uint64_t nowNs);
-  void LogFrame(const char* direction, const std::vector<uint8_t>& frame, const char* notes);
+  // Frames in hex; ASCII frames as their characters.
+  void LogFrame(const char* direction, const std::vector<uint8_t>& frame, const char* notes,
+                bool ascii = false);
   uint64_t SilenceNs() const;
 
   MeterModel& m_meter;

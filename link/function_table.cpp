@@ -1,0 +1,56 @@
+#include "link/function_table.h"
+
+#include "link/frame_codec.h"
+
+namespace {
+
+struct FunctionRow {
+  uint8_t first, last;  // the codes the row covers
+  FunctionRule rule;
+};
+
+using L = FrameLength;
+
+constexpr FunctionRow kFunctionRows[] = {
+    {kFnReadCoils, kFnReadInput, {L::Eight, L::CountAtByte2, true}},  // bits and registers
+    {kFnWriteCoil, kFnWriteRegister, {L::Eight, L::Eight, true}},     // the reply echoes
+    {kFnReadEvent, kFnReadEvent, {L::Eight, L::CountAtByte2, true}},  // one event record
+    {kFnClearEvents, kFnClearEvents, {L::Eight, L::Eight, true}},
+    {kFnWriteMultiple, kFnWriteMultiple, {L::CountAtByte6, L::Eight, true}},
+    // Byte-counted replies of the meter's own that no request asks for: assembled so the line
+    // stays in step, never logged, never an answer.
+    {0x61, 0x69, {L::None, L::CountAtByte2, false}},
+    {0x70, 0x70, {L::None, L::CountAtByte2, false}},
+    // A request refused: its code with the high bit set.
+    {0x80, 0xFF, {L::None, L::Exception, true}},
+};
+
+constexpr int32_t kEightLen = 8;
+constexpr int32_t kExceptionLen = 5;
+constexpr int32_t kCountedLen = 5;         // address, code, count, CRC
+constexpr int32_t kMultipleHeaderLen = 9;  // address, code, start, quantity, count, CRC
+
+}  // namespace
+
+FunctionRule RuleOf(uint8_t code) {
+  for (const FunctionRow& row : kFunctionRows) {
+    if (code >= row.first && code <= row.last) return row.rule;
+  }
+  return {L::None, L::None, false};
+}
+
+int32_t LengthOf(FrameLength shape, const uint8_t* frame) {
+  switch (shape) {
+    case L::Eight:
+      return kEightLen;
+    case L::CountAtByte2:
+      return kCountedLen + frame[2];
+    case L::CountAtByte6:
+      return kMultipleHeaderLen + frame[6];
+    case L::Exception:
+      return kExceptionLen;
+    case L::None:
+      break;
+  }
+  return 0;
+}
