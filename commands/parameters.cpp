@@ -4,7 +4,6 @@
 
 #include "console/main_dialog.h"
 #include "device/code_lookup.h"
-#include "device/text_format.h"
 #include "device/text_number.h"
 
 namespace {
@@ -48,7 +47,6 @@ constexpr ParameterField kParameterFields[] = {
 };
 
 constexpr const char* kNotInList = "请从列表中选择一项。";
-constexpr int64_t kLargestRaw = 0xFFFF;
 
 const ParameterField* FindParameterField(int controlId) {
   for (const ParameterField& field : kParameterFields) {
@@ -81,11 +79,7 @@ void StoreRatio(MainDialog& dialog, const std::string& text, int low) {
 
 void StoreScaled(MainDialog& dialog, const std::string& text, const ParameterField& field) {
   RegisterDescriptor& reg = dialog.m_regTable[field.index];
-  const Entered<int64_t> steps = EnterScaled(text, reg.scale, 0, kLargestRaw);
-  if (dialog.TakeEntry(steps.outcome, Printf(field.format, 0.0),
-                       Printf(field.format, static_cast<double>(kLargestRaw) * reg.scale))) {
-    reg.value = static_cast<uint16_t>(steps.value);
-  }
+  if (const auto raw = dialog.TakeScaledEntry(text, reg.scale, field.format)) reg.value = *raw;
 }
 
 }  // namespace

@@ -9,7 +9,6 @@ namespace {
 constexpr int kLastIndex = kRegisterCount - 1;
 constexpr const char* kHexLow = "0000";
 constexpr const char* kHexHigh = "FFFF";
-constexpr int64_t kLargestRaw = 0xFFFF;
 
 bool IsRegisterIndex(int32_t index) { return index >= 0 && index <= kLastIndex; }
 
@@ -128,11 +127,9 @@ void MainDialog::OnRegisterValueEdited(int controlId) {
       const Entered<uint16_t> raw = EnterHex16(m_regHex);
       if (TakeEntry(raw.outcome, kHexLow, kHexHigh)) m_regPending = raw.value;
     } else {
-      const Entered<int64_t> steps = EnterScaled(m_regReal, reg.scale, 0, kLargestRaw);
       const std::string format = Printf("%%.%dlf", reg.decimals);
-      if (TakeEntry(steps.outcome, Printf(format.c_str(), 0.0),
-                    Printf(format.c_str(), static_cast<double>(kLargestRaw) * reg.scale))) {
-        m_regPending = static_cast<uint16_t>(steps.value);
+      if (const auto raw = TakeScaledEntry(m_regReal, reg.scale, format.c_str())) {
+        m_regPending = *raw;
       }
     }
   }

@@ -1,6 +1,8 @@
 // What the operator types reaches the meter only as typed and seen: numbers that do not fit
 // their destination are refused with the reason, and a parameter block read from one meter is
 // never written to another.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "console/main_dialog.h"
@@ -10,6 +12,7 @@ namespace {
 
 constexpr const char* kOutOfRange = "输入值超出范围（%s 至 %s）";
 constexpr const char* kNotANumber = "请输入有效的数值。";
+constexpr int64_t kLargestRaw = 0xFFFF;
 
 }  // namespace
 
@@ -32,6 +35,16 @@ bool MainDialog::TakeEntry(Entry outcome, const std::string& low, const std::str
       return false;
   }
   return false;
+}
+
+std::optional<uint16_t> MainDialog::TakeScaledEntry(const std::string& text, double scale,
+                                                    const char* format) {
+  const Entered<int64_t> steps = EnterScaled(text, scale, 0, kLargestRaw);
+  if (!TakeEntry(steps.outcome, Printf(format, 0.0),
+                 Printf(format, static_cast<double>(kLargestRaw) * scale))) {
+    return std::nullopt;
+  }
+  return static_cast<uint16_t>(steps.value);
 }
 
 void MainDialog::InvalidateParameters() {

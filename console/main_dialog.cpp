@@ -318,8 +318,10 @@ void MainDialog::PushFields() {
   const int focused = m_window.FocusedControl();
   for (size_t k = 0; k < std::size(kBindings); ++k) {
     const FieldBinding& field = kBindings[k];
-    const std::string text =
-        field.text != nullptr ? this->*field.text : IntegerText(this->*field.integer);
+    std::string integerText;
+    const std::string& text = field.text != nullptr
+                                  ? this->*field.text
+                                  : (integerText = IntegerText(this->*field.integer));
     // The same text given again to a field that nothing has changed since would change nothing:
     // the window and the record stay as they are. A refresh then costs only what changed.
     if (text == m_pushed[k].text && ShowsRecordedText(*this, k)) continue;

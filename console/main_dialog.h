@@ -62,6 +62,10 @@ class MainDialog : public DialogHandler {
   // range [low, high] in the destination's own form; text after the number is refused as not a
   // number; a text with no number is let pass silently (the destination keeps its value).
   bool TakeEntry(Entry outcome, const std::string& low, const std::string& high);
+  // A decimal typed for a 16-bit register counted in steps of `scale`: the raw value, or nullopt
+  // after a refusal whose range is printed in the field's own format.
+  std::optional<uint16_t> TakeScaledEntry(const std::string& text, double scale,
+                                          const char* format);
   // A change of slave address, port or line setting: the parameter block read before may belong
   // to another meter, so it must be read again before it can be written back.
   void InvalidateParameters();

@@ -56,8 +56,10 @@ void Increment(int32_t& counter) {
 }  // namespace
 
 void MainDialog::OnTimer(int timerId) {
-  if (timerId == m_timerId) WatchLine();
-  if (timerId == m_timerId) m_link.PumpReceive();
+  if (timerId == m_timerId) {
+    WatchLine();
+    m_link.PumpReceive();
+  }
   if (m_link.m_ticks != 0 || m_autoPoll == 0) return;
 
   // The phase stands still while a transaction is outstanding, so a poll goes out on the fourth

@@ -80,7 +80,8 @@ class ModbusLink : public SerialPort {
   // Builders: fill m_txBuf, set the last-request fields, return the frame length.
   uint16_t BuildHeader(uint8_t function, uint16_t word1, uint16_t word2);
   uint16_t BuildWriteMultiple(uint16_t start, const uint16_t* values, uint16_t count);
-  // Mode dispatch shared by every entry point; build runs only in RTU mode with the port open.
+  // Shared by every entry point: build runs, and the request goes out in the mode's framing, only
+  // with the port open, a known mode and a slave address a meter can have.
   template <typename Build>
   void Send(Build build);
   // A request of this length is about to be written from m_txBuf: the line is cleaned and the

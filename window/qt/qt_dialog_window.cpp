@@ -257,9 +257,8 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
     if (c.kind == ControlKind::GroupBox) widget->lower();  // frames stay behind their contents
     if (c.id == IDC_STATIC) continue;
 
-    if (static_cast<size_t>(c.id) >= m_slotOfId.size()) m_slotOfId.resize(c.id + 1u, 0);
-    m_controls.push_back(Entry{c.kind, widget});
-    m_slotOfId[static_cast<size_t>(c.id)] = static_cast<uint16_t>(m_controls.size());
+    if (static_cast<size_t>(c.id) >= m_controls.size()) m_controls.resize(c.id + 1u);
+    m_controls[static_cast<size_t>(c.id)] = Entry{c.kind, widget};
     FollowTextChanges(c.id, widget);
     m_idOfWidget[widget] = c.id;
     widget->installEventFilter(this);
@@ -320,9 +319,9 @@ QWidget* QtDialogWindow::Control(int id) const {
 }
 
 const QtDialogWindow::Entry* QtDialogWindow::Find(int id) const {
-  if (id < 0 || static_cast<size_t>(id) >= m_slotOfId.size()) return nullptr;
-  const uint16_t slot = m_slotOfId[static_cast<size_t>(id)];
-  return slot == 0 ? nullptr : &m_controls[slot - 1u];
+  if (id < 0 || static_cast<size_t>(id) >= m_controls.size()) return nullptr;
+  const Entry& entry = m_controls[static_cast<size_t>(id)];
+  return entry.widget != nullptr ? &entry : nullptr;
 }
 
 int QtDialogWindow::ControlIdOf(QObject* object) const {

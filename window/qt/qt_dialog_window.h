@@ -67,8 +67,8 @@ class QtDialogWindow : public QWidget, public DialogWindow {
     int32_t lParam;
   };
   struct Entry {
-    ControlKind kind;
-    QWidget* widget;
+    ControlKind kind{};
+    QWidget* widget = nullptr;
     uint64_t stamp = 0;  // counts the changes of the control's text, by the logic or the operator
   };
 
@@ -93,10 +93,9 @@ class QtDialogWindow : public QWidget, public DialogWindow {
 
   DialogHandler* m_handler = nullptr;
   const DialogTemplate& m_dialog;
-  // The controls with an id, and where each id's control is in m_controls (plus one; 0: none):
-  // every refresh looks up each field, so the lookup is one step into a small array.
+  // The controls, at their ids (an entry without a widget: no control has that id). Every
+  // refresh looks up each field, so the lookup is one step into a small array.
   std::vector<Entry> m_controls;
-  std::vector<uint16_t> m_slotOfId;
   std::map<const QObject*, int> m_idOfWidget;
   // The exact text last given to each multi-line field, which the widget keeps with its own
   // line breaks.
