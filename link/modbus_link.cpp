@@ -59,9 +59,11 @@ void ModbusLink::SetDefaults() {
 
 template <typename Build>
 void ModbusLink::Send(Build build) {
-  // Address 0 is the broadcast that every meter on the bus obeys and none answers: the console
-  // never sends it, whatever the address field held.
-  if ((m_slaveAddress & 0xFF) == 0) return;
+  // Only an address a meter can have goes out, as held, never cut to its low byte: 0 is the
+  // broadcast that every meter on the bus obeys, 248 to 255 are reserved, and 257 would reach
+  // meter 1. The console refuses such an address where it is typed; this holds whatever the link
+  // is given.
+  if (m_slaveAddress < kFirstSlaveAddress || m_slaveAddress > kLastSlaveAddress) return;
   if (m_protocol != kProtocolRtu && m_protocol != kProtocolAscii) return;
   if (!m_isOpen) return;
   const uint16_t length = build();
