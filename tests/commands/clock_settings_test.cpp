@@ -121,7 +121,9 @@ TEST_F(ClockSettingsTest, SlaveSettingsLineFillsTheSixRegistersOrNone) {
       const uint16_t expected = c.codes.empty() ? before[k] : c.codes[k];
       EXPECT_EQ(Value(kSettingIndexes[k]), expected) << "index " << kSettingIndexes[k];
     }
-    if (!c.shown.empty()) EXPECT_EQ(Shown(c.codes.empty() ? 1072 : 1159), c.shown);
+    if (!c.shown.empty()) {
+      EXPECT_EQ(Shown(c.codes.empty() ? 1072 : 1159), c.shown);
+    }
   }
 }
 

@@ -101,7 +101,9 @@ class CommandTest : public ::testing::Test {
       const uint16_t before = Value(c.index);
       Edit(c.field, c.typed);
       EXPECT_EQ(Value(c.index), c.stored.value_or(before));
-      if (c.shown != nullptr) EXPECT_EQ(Shown(c.field), c.shown);
+      if (c.shown != nullptr) {
+        EXPECT_EQ(Shown(c.field), c.shown);
+      }
     }
   }
 

@@ -50,7 +50,9 @@ TEST_F(RegisterBrowserTest, ReadRegisterLooksTheTypedNumberUpAndReadsOnlyDefined
     } else {
       EXPECT_EQ(Sent(), before);
       EXPECT_EQ(Shown(1072), c.status);
-      if (c.index < 0) EXPECT_EQ(Shown(1074), "");
+      if (c.index < 0) {
+        EXPECT_EQ(Shown(1074), "");
+      }
     }
   }
 }
@@ -146,7 +148,9 @@ TEST_F(RegisterBrowserTest, ValueEditorsHoldTheValueToWriteAndShowItBothWays) {
     EXPECT_EQ(Shown(1074), c.hex);
     EXPECT_EQ(Shown(1075), c.real);
     EXPECT_EQ(Shown(1093), "Uan");
-    if (c.status != nullptr) EXPECT_EQ(Shown(1072), c.status);
+    if (c.status != nullptr) {
+      EXPECT_EQ(Shown(1072), c.status);
+    }
   }
 }
 
