@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "window/list_rules.h"
+
 HeadlessWindow::HeadlessWindow(const DialogTemplate& dialog) {
   m_caption = dialog.caption;
   for (const ControlTemplate& c : dialog.controls) {
@@ -31,20 +33,10 @@ void HeadlessWindow::SetText(int id, const std::string& text) {
   Control& c = At(id);
   ++c.stamp;
   c.text = text;
+  if (c.kind != ControlKind::DropList && c.kind != ControlKind::DropDown) return;
+  c.selection = SelectionForText(c.kind, c.entries, c.selection, text);
   // A fixed list cannot show a text that is none of its entries.
-  if (c.kind == ControlKind::DropList) {
-    c.selection = -1;
-    for (size_t k = 0; k < c.entries.size(); ++k) {
-      if (c.entries[k] == text) c.selection = static_cast<int>(k);
-    }
-    if (c.selection < 0) c.text.clear();
-  }
-  // An editable list showing a text other than its selected entry has no selection, as typing
-  // there leaves it.
-  if (c.kind == ControlKind::DropDown && c.selection >= 0 &&
-      c.entries[static_cast<size_t>(c.selection)] != text) {
-    c.selection = -1;
-  }
+  if (c.kind == ControlKind::DropList && c.selection < 0) c.text.clear();
 }
 
 ControlKind HeadlessWindow::KindOf(int id) const { return At(id).kind; }

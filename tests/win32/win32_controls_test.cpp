@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "window/list_rules.h"
+
 namespace {
 
 using namespace win32;

@@ -1,8 +1,9 @@
 // The Win32 calls of the console's window. Everything that can be decided without them (classes
-// and styles, units, list rules, text conversions, the order of handlers) is in
-// win32_controls.cpp and handler_gate.cpp.
+// and styles, units, text conversions, the order of handlers) is in win32_controls.cpp and
+// handler_gate.cpp; what a list selects is the window layer's (window/list_rules.cpp).
 #include "window/win32/win32_dialog_window.h"
 
+#include "window/list_rules.h"
 #include "window/qt/system_menu.h"
 
 // After the template's names (IDOK, IDCANCEL), which windows.h defines to the same values.
@@ -397,7 +398,7 @@ void Win32DialogWindow::SetText(int id, const std::string& text) {
   const ControlKind kind = c.source->kind;
   if (kind == ControlKind::DropList || kind == ControlKind::DropDown) {
     const int current = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
-    const int selection = win32::SelectionForText(kind, ListEntries(id), current, text);
+    const int selection = SelectionForText(kind, ListEntries(id), current, text);
     if (selection != current) SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
     if (kind == ControlKind::DropDown && WindowText(c.hwnd) != text) {
       SetWindowTextW(c.hwnd, Wide(text).c_str());
@@ -420,7 +421,7 @@ int Win32DialogWindow::ListSelection(int id) const {
   const Control& c = At(id);
   if (c.source->kind != ControlKind::DropList && c.source->kind != ControlKind::DropDown) return -1;
   const int current = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
-  return win32::ReportedSelection(c.source->kind, ListEntries(id), current, WindowText(c.hwnd));
+  return ReportedSelection(c.source->kind, ListEntries(id), current, WindowText(c.hwnd));
 }
 
 void Win32DialogWindow::SelectListEntry(int id, int index) {
