@@ -3,6 +3,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -13,6 +15,7 @@
 namespace {
 
 constexpr DWORD kQueueBytes = 2048;  // driver queue size asked for each way
+constexpr DWORD kReadChunk = 512;    // most bytes one read takes from the driver's queue
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;  // 15
 
 // What an open's error code means for the operator. Windows answers ERROR_ACCESS_DENIED for a
@@ -33,10 +36,12 @@ LineFault FaultOf(DWORD code) {
   }
 }
 
-// Errors with which a read or write says the device has gone (a USB adapter pulled out).
+// Errors with which a read or write says the device has gone (a USB adapter pulled out) or no
+// longer takes requests on this handle (not ready): either way only a new open can help.
 bool IsGone(DWORD code) {
   return code == ERROR_DEVICE_REMOVED || code == ERROR_DEVICE_NOT_CONNECTED ||
-         code == ERROR_BAD_COMMAND || code == ERROR_GEN_FAILURE || code == ERROR_DEV_NOT_EXIST;
+         code == ERROR_BAD_COMMAND || code == ERROR_GEN_FAILURE || code == ERROR_DEV_NOT_EXIST ||
+         code == ERROR_NOT_READY;
 }
 
 std::string ErrorText(DWORD code) {
@@ -60,8 +65,8 @@ struct WriteRequest {
   bool inFlight = false;
 };
 
-// Overlapped COM port. A received byte is read into a member so that a read the driver leaves
-// pending completes into live memory; it is handed out once the read has completed. Every write
+// Overlapped COM port. Received bytes are read into a member so that a read the driver leaves
+// pending completes into live memory; they are handed out once the read has completed. Every write
 // gets a record of its own and a copy of its bytes, since the previous write may still be going
 // out when the next frame is issued; the driver sends them in the order they were started.
 class Win32Line : public SerialLine {
@@ -120,12 +125,11 @@ class Win32Line : public SerialLine {
     ::SetCommState(m_handle, &dcb);
   }
 
-  // The purge aborts whatever read or write is still in progress; each aborted request is
-  // collected (it ends at once) before the handle goes, so none of them outlives its memory. A
-  // removed device may refuse the purge, so the requests are also cancelled outright.
+  // Requests still in progress are cancelled and collected (each ends at once) before the purge
+  // and before the handle goes, so none of them outlives its memory; a purge alone does not end a
+  // read everywhere (Wine leaves it pending, and the port dead after it).
   void Close() override {
     if (m_handle == INVALID_HANDLE_VALUE) return;
-    ::PurgeComm(m_handle, kPurgeAll);
     ::CancelIo(m_handle);
     DWORD count = 0;
     if (m_readPending) ::GetOverlappedResult(m_handle, &m_readOverlap, &count, TRUE);
@@ -133,43 +137,48 @@ class Win32Line : public SerialLine {
       if (write->inFlight) ::GetOverlappedResult(m_handle, &write->overlap, &count, TRUE);
       write->inFlight = false;
     }
+    ::PurgeComm(m_handle, kPurgeAll);
     ::CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
     m_readPending = false;
-    m_byteHeld = false;
+    m_readNext = m_readCount = 0;
   }
 
-  // ClearCommError runs on every call: it also clears line errors, which would otherwise stop
-  // the driver's transfers. When the driver holds a byte, a one-byte read is started at once; the
-  // byte counts as waiting when that read has completed.
+  // ClearCommError runs whenever the bytes read so far have been handed out: it also clears line
+  // errors, which would otherwise stop the driver's transfers. The bytes the driver holds are
+  // read in one request, which ends as soon as it is started since they are all there; they
+  // count as waiting once it has completed.
   bool BytesWaiting() override {
     if (m_handle == INVALID_HANDLE_VALUE) return false;
+    if (m_readNext < m_readCount) return true;
     DWORD errors = 0;
     COMSTAT status{};
     const bool queried = ::ClearCommError(m_handle, &errors, &status) != FALSE;
     if (!queried) MarkLost(::GetLastError());
     if (m_readPending && !CollectRead()) return false;
-    if (m_byteHeld) return true;
+    if (m_readNext < m_readCount) return true;
     if (!queried || status.cbInQue == 0) return false;
-    StartRead();
-    return m_byteHeld;
+    StartRead(std::min<DWORD>(status.cbInQue, kReadChunk));
+    return m_readNext < m_readCount;
   }
 
   uint8_t ReadByte() override {
-    if (!m_byteHeld && !BytesWaiting()) return 0;
-    m_byteHeld = false;
-    return m_readByte;
+    if (m_readNext >= m_readCount && !BytesWaiting()) return 0;
+    return m_readBuffer[m_readNext++];
   }
 
-  // The driver's input queue is purged and a read still in progress aborted and collected (it
-  // ends at once), so no byte that came before a request is taken for its answer.
+  // A read still in progress is cancelled and collected first, then the driver's input queue is
+  // purged, so no byte that came before a request is taken for its answer.
   void DiscardInput() override {
     if (m_handle == INVALID_HANDLE_VALUE) return;
+    if (m_readPending) {
+      ::CancelIoEx(m_handle, &m_readOverlap);
+      DWORD count = 0;
+      ::GetOverlappedResult(m_handle, &m_readOverlap, &count, TRUE);
+      m_readPending = false;
+    }
     ::PurgeComm(m_handle, PURGE_RXABORT | PURGE_RXCLEAR);
-    DWORD count = 0;
-    if (m_readPending) ::GetOverlappedResult(m_handle, &m_readOverlap, &count, TRUE);
-    m_readPending = false;
-    m_byteHeld = false;
+    m_readNext = m_readCount = 0;
   }
 
   // Returns WriteFile's result. The bytes are copied into a free request of their own; when the
@@ -205,11 +214,12 @@ class Win32Line : public SerialLine {
     m_error = {LineFault::Lost, static_cast<int32_t>(code), m_device, ErrorText(code)};
   }
 
-  void StartRead() {
+  void StartRead(DWORD length) {
     Reset(m_readOverlap, m_readEvent);
-    DWORD count = 1;
-    if (::ReadFile(m_handle, &m_readByte, 1, &count, &m_readOverlap) != FALSE) {
-      m_byteHeld = count == 1;
+    m_readNext = m_readCount = 0;
+    DWORD count = 0;
+    if (::ReadFile(m_handle, m_readBuffer.data(), length, &count, &m_readOverlap) != FALSE) {
+      m_readCount = count;
     } else if (const DWORD code = ::GetLastError(); code == ERROR_IO_PENDING) {
       m_readPending = true;
       CollectRead();
@@ -228,7 +238,8 @@ class Win32Line : public SerialLine {
       if (IsGone(code)) MarkLost(code);
     }
     m_readPending = false;
-    m_byteHeld = done != FALSE && count == 1;
+    m_readNext = 0;
+    m_readCount = done != FALSE ? count : 0;
     return true;
   }
 
@@ -261,9 +272,12 @@ class Win32Line : public SerialLine {
   HANDLE m_handle = INVALID_HANDLE_VALUE;
   OVERLAPPED m_readOverlap{};
   HANDLE m_readEvent = nullptr;
-  uint8_t m_readByte = 0;      // target of the one-byte read; valid once the read has completed
+  // Target of the read; its first m_readCount bytes are valid once the read has completed, and
+  // are handed out from m_readNext on.
+  std::array<uint8_t, kReadChunk> m_readBuffer{};
+  DWORD m_readCount = 0;
+  DWORD m_readNext = 0;
   bool m_readPending = false;  // a read the driver has not completed yet
-  bool m_byteHeld = false;     // m_readByte holds a received byte not yet handed out
   COMMTIMEOUTS m_timeouts{};
   std::string m_device;                                 // the name the last open used
   std::vector<std::unique_ptr<WriteRequest>> m_writes;  // records keep their addresses
