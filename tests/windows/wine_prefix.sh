@@ -7,7 +7,8 @@
 # no port. Every Windows test of the run shares one Xvfb screen, started here and stopped by
 # wine_stop.sh: Wine's desktop belongs to the whole Wine session, so a program without a display
 # would leave the session without one. Window frames are drawn by Wine itself (there is no window
-# manager under Xvfb).
+# manager under Xvfb). The run's Wine session is started here too (wine_session.sh) and ended by
+# wine_stop.sh.
 # Usage: wine_prefix.sh PREFIX
 set -euo pipefail
 prefix="$1"
@@ -23,6 +24,7 @@ fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe="
 mkdir -p "$prefix"
 bash "$(dirname "$0")/wine_stop.sh" "$prefix"  # what an earlier run may have left
+: >"$prefix/quorvel-session.log"
 
 display_file="$prefix/quorvel-display"
 setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" \
@@ -60,10 +62,11 @@ settings="$prefix/quorvel-tests.reg"
     printf '"%s"="Noto Sans CJK SC"\r\n' "$face"
   done
 } >"$settings"
-"$wine" regedit /S "$settings"
-wineserver -k 2>/dev/null || true
+"$wine" regedit /S "$settings" </dev/null >>"$prefix/quorvel-session.log" 2>&1
+bash "$(dirname "$0")/wine_session.sh" "$prefix" stop
 
-# The next start lays the COM links out from the registry; each must lead where it was mapped.
-"$wine" reg query 'HKLM\Software\Wine\Ports' >/dev/null
+# The run's session (wine_session.sh); its start lays the COM links out from the registry, and
+# each must lead where it was mapped.
+bash "$(dirname "$0")/wine_session.sh" "$prefix" start
 bash "$(dirname "$0")/check_com_ports.sh" "$prefix"
 echo "wine_prefix: COM1 -> $com1 (no port until the meter runs), COM2..COM9 -> no port"

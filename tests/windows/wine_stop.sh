@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Ends the Wine session and the Xvfb screen of the Windows tests (wine_prefix.sh).
+# Ends the Wine session (and what outlives it) and the Xvfb screen of the Windows tests
+# (wine_prefix.sh).
 # Usage: wine_stop.sh PREFIX
 set -uo pipefail
 prefix="$1"
-WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+bash "$(dirname "$0")/wine_session.sh" "$prefix" stop
 pid_file="$prefix/quorvel-xvfb.pid"
 if [ -f "$pid_file" ]; then
   pid=$(cat "$pid_file")
