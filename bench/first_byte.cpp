@@ -7,12 +7,10 @@
 // times the first byte that arrives on the master side. The program is then stopped with
 // SIGTERM. Prints one line per run and the median, in milliseconds.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +19,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "tests/link/pty_support.h"
 
 extern char** environ;
 
@@ -38,17 +38,12 @@ double TimeOneStart(const char* program) {
   const fs::path home = pattern;
   double ms = -1;
 
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) {
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
-    const std::string slave = ::ptsname(master);
-    // Held open so that the master sees no hang-up before the program opens its end.
-    const int holder = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  // The held slave descriptor keeps the master from seeing a hang-up before the program opens
+  // its end.
+  const RawPty pty;
+  if (pty.ok()) {
     fs::create_directories(home / "quorvel/ports");
-    fs::create_symlink(slave, home / "quorvel/ports/COM1");
+    fs::create_symlink(pty.slavePath, home / "quorvel/ports/COM1");
 
     ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     ::setenv("HOME", home.c_str(), 1);
@@ -64,16 +59,13 @@ double TimeOneStart(const char* program) {
     const int spawned = ::posix_spawn(&child, program, &quiet, nullptr, argv, environ);
     ::posix_spawn_file_actions_destroy(&quiet);
     if (spawned == 0) {
-      pollfd fd{master, POLLIN, 0};
-      if (::poll(&fd, 1, kGiveUpMs) == 1 && (fd.revents & POLLIN) != 0) {
+      if (pty.MasterReadable(kGiveUpMs)) {
         ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
       }
       ::kill(child, SIGTERM);
       ::waitpid(child, nullptr, 0);
     }
-    if (holder >= 0) ::close(holder);
   }
-  if (master >= 0) ::close(master);
   std::error_code ignored;
   fs::remove_all(home, ignored);
   return ms;

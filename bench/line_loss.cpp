@@ -22,7 +22,6 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +32,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/link/pty_support.h"
 
 extern char** environ;
 
@@ -46,34 +47,6 @@ constexpr int kGiveUpMs = 20000;
 double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-// A pseudo-terminal in raw mode; one descriptor on the slave side keeps the master from seeing a
-// hang-up before the program opens its end.
-struct Pty {
-  int master = -1;
-  int holder = -1;
-  std::string slave;
-  Pty() {
-    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
-    slave = ::ptsname(master);
-    holder = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  }
-  ~Pty() { Close(); }
-  void Close() {
-    if (holder >= 0) ::close(holder);
-    if (master >= 0) ::close(master);
-    holder = master = -1;
-  }
-  bool FirstByte(int timeoutMs) const {
-    pollfd fd{master, POLLIN, 0};
-    return ::poll(&fd, 1, timeoutMs) == 1 && (fd.revents & POLLIN) != 0;
-  }
-};
 
 // CPU time of every thread of the process, in nanoseconds.
 double CpuNs(pid_t pid) {
@@ -131,8 +104,8 @@ bool OneRun(const char* program, int seconds, int k, Run& run) {
   const fs::path link = home / "quorvel/ports/COM1";
   bool ok = false;
   {
-    Pty first;
-    fs::create_symlink(first.slave, link);
+    RawPty first;
+    fs::create_symlink(first.slavePath, link);
     ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -148,21 +121,21 @@ bool OneRun(const char* program, int seconds, int k, Run& run) {
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(err[1]);
     std::string seen;
-    if (spawned == 0 && first.FirstByte(kGiveUpMs)) {
+    if (spawned == 0 && first.MasterReadable(kGiveUpMs)) {
       run.pollingCpuPct = CpuShare(child, seconds);
       std::this_thread::sleep_for(std::chrono::milliseconds(k * 23 % 50));
       const Clock::time_point pulled = Clock::now();
-      first.Close();
+      first.HangUp();
       if (AwaitReport(err[0], seen, "line lost", kGiveUpMs)) {
         run.detectMs = MsSince(pulled);
         run.lostCpuPct = CpuShare(child, seconds);
         std::this_thread::sleep_for(std::chrono::milliseconds(k * 397 % 1000));
-        Pty second;
+        RawPty second;
         const Clock::time_point plugged = Clock::now();
-        Relink(link, second.slave);
+        Relink(link, second.slavePath);
         if (AwaitReport(err[0], seen, "open again", kGiveUpMs)) {
           run.reopenMs = MsSince(plugged);
-          if (second.FirstByte(kGiveUpMs)) {
+          if (second.MasterReadable(kGiveUpMs)) {
             run.firstPollMs = MsSince(plugged);
             ok = true;
           }

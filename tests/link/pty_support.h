@@ -83,6 +83,12 @@ struct RawPty {
     return bytes;
   }
 
+  // True once the port has written something (input waits on the master side).
+  bool MasterReadable(int timeoutMs = kWaitMs) const {
+    pollfd fd{master, POLLIN, 0};
+    return ::poll(&fd, 1, timeoutMs) == 1 && (fd.revents & POLLIN) != 0;
+  }
+
   // True once input waits on the slave side.
   bool SlaveReadable(int timeoutMs = kWaitMs) const {
     pollfd fd{holder, POLLIN, 0};

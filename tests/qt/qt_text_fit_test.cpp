@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "console/main_dialog.h"
-#include "link/frame_codec.h"
+#include "tests/device/device_fixture.h"
 #include "tests/qt/qt_test_support.h"
 #include "window/qt/text_room.h"
 
@@ -82,12 +82,7 @@ class QtTextFitTest : public ::testing::Test {
 
   // A good reply in the receive buffer, decoded as the answer to a read of count from start.
   void Decode(uint8_t code, const std::vector<uint8_t>& data, uint16_t start, uint16_t count) {
-    uint8_t* frame = dialog.m_link.m_rxBuf;
-    frame[0] = 1;
-    frame[1] = code;
-    frame[2] = static_cast<uint8_t>(data.size());
-    std::copy(data.begin(), data.end(), frame + 3);
-    CloseFrame(frame, static_cast<uint16_t>(data.size() + 5));
+    PutReply(dialog, code, data);
     dialog.m_link.m_readStart = start;
     dialog.m_link.m_lastCount = count;
     dialog.DecodeReply();

@@ -15,16 +15,8 @@ fi
   { echo "no prepared Wine prefix (wine_prefix)" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")" WINEDEBUG=-all
 
-work=$(mktemp -d)
-com1="$WINEPREFIX/quorvel-com1"
-pids=()
-cleanup() {
-  ln -sfn "$WINEPREFIX/quorvel-no-port" "$com1"
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/wine_test_lib.sh"
+
 fail() {
   echo "--- meter (last lines)" >&2
   tail -n 12 "$work/meter.log" >&2 || true
@@ -34,14 +26,6 @@ fail() {
   exit 1
 }
 polls() { grep -c " rx 01 03 $1" "$work/meter.log" || true; }
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
 
 /usr/bin/python3 "$(dirname "$0")/burst_meter.py" "$work/meter-link" 120 >"$work/meter.log" 2>&1 &
 pids+=($!)

@@ -54,16 +54,7 @@ done
 [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || { echo "no Wine prefix (wine_prefix)" >&2; exit 1; }
 export WINEDEBUG=-all
 
-work=$(mktemp -d)
-pids=()
-com1="${WINEPREFIX:-}/quorvel-com1"
-cleanup() {
-  [ -L "$com1" ] && ln -sfn "$WINEPREFIX/quorvel-no-port" "$com1"
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/wine_test_lib.sh"
 
 fail() {
   echo "--- simulated meter (last lines)" >&2
@@ -78,16 +69,6 @@ fail() {
 }
 # A command that fails outside fail() names itself, so no run ends without a reason.
 trap 'echo "line $LINENO failed: $BASH_COMMAND" | tee "$QUORVEL_E2E_REASON" >&2' ERR
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
 
 # The meter received a request starting with these bytes (upper-case hex, as it logs them).
 received() { grep -q "] rx $1" "$work/sim.log"; }
