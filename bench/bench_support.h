@@ -22,7 +22,7 @@ class ReplayLine : public SerialLine {
   void Close() override {}
   bool BytesWaiting() override { return m_next < m_frame.size(); }
   uint8_t ReadByte() override { return m_frame[m_next++]; }
-  int32_t Write(const uint8_t*, uint16_t) override { return 1; }
+  bool Write(const uint8_t*, uint16_t) override { return true; }
 
  private:
   std::vector<uint8_t> m_frame;

@@ -127,8 +127,7 @@ void MainDialog::OnSyncClock() {
   m_regTable[kClockFirst + 3].value = BytePair(now.second, 0);
   uint16_t values[4];
   for (int k = 0; k < 4; ++k) values[k] = m_regTable[kClockFirst + k].value;
-  m_link.WriteClock(values);
-  LogTxFrame();
+  LogSend(m_link.WriteClock(values));
   UpdateControlStates();
 }
 

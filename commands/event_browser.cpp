@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr const char* kClearEventsQuestion = "确定清除仪表中的全部事件记录吗？此操作不可恢复。";
+
 // The meter keeps 64 places; the offset counts without bound and is taken modulo 64.
 uint16_t EventIndex(int32_t offset) {
   return static_cast<uint16_t>(static_cast<uint32_t>(offset) & 0x3F);
@@ -20,8 +22,7 @@ int32_t Stepped(int32_t offset, uint32_t step) {
 void MainDialog::OnCurrentEvent() {
   CaptureControls();
   m_eventOffset = 0;
-  m_link.ReadEvent(0);
-  LogTxFrame();
+  LogSend(m_link.ReadEvent(0));
   UpdateControlStates();
 }
 
@@ -29,8 +30,7 @@ void MainDialog::OnCurrentEvent() {
 void MainDialog::OnPreviousEvent() {
   CaptureControls();
   m_eventOffset = Stepped(m_eventOffset, ~0u);
-  m_link.ReadEvent(EventIndex(m_eventOffset));
-  LogTxFrame();
+  LogSend(m_link.ReadEvent(EventIndex(m_eventOffset)));
   UpdateControlStates();
 }
 
@@ -38,16 +38,18 @@ void MainDialog::OnPreviousEvent() {
 void MainDialog::OnNextEvent() {
   CaptureControls();
   m_eventOffset = Stepped(m_eventOffset, 1);
-  m_link.ReadEvent(EventIndex(m_eventOffset));
-  LogTxFrame();
+  LogSend(m_link.ReadEvent(EventIndex(m_eventOffset)));
   UpdateControlStates();
 }
 
-// "清事件" ends continuous reading. A poll still outstanding then is let finish: the clear goes
-// out from the completion handler once that reply has been handled, so the reply is neither
-// replaced by the clear nor able to refill the event fields after they have been emptied. A second
-// press while a clear is held back joins it, so one clear goes out.
+// "清事件" destroys the meter's record of why its outputs switched, so it asks first, before
+// anything else; 否 (the default, Enter and Escape too) changes nothing at all. It then ends
+// continuous reading. A poll still outstanding then is let finish: the clear goes out from the
+// completion handler once that reply has been handled, so the reply is neither replaced by the
+// clear nor able to refill the event fields after they have been emptied. A second press while a
+// clear is held back joins it, so one clear goes out.
 void MainDialog::OnClearEvents() {
+  if (!m_window.Ask(kClearEventsQuestion)) return;
   CaptureControls();
   m_eventOffset = 0;
   if (m_autoPoll != 0) {
@@ -62,9 +64,14 @@ void MainDialog::OnClearEvents() {
   SendClearEvents();
 }
 
+// The event fields are emptied only when the clear reached the line.
 void MainDialog::SendClearEvents() {
   m_clearPending = false;
-  m_link.ClearEvents();
+  if (!m_link.ClearEvents()) {
+    LogSend(false);
+    UpdateControlStates();
+    return;
+  }
   m_eventOffset = 0;
   m_eventSeq = 0;
   for (std::string* text :

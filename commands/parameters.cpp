@@ -86,8 +86,7 @@ void StoreScaled(MainDialog& dialog, const std::string& text, const ParameterFie
 
 // "读参数": the whole block with the link settings last applied, so no capture first.
 void MainDialog::OnReadParameters() {
-  m_link.ReadHolding(kParameterBlockAddress, kParameterCount);
-  LogTxFrame();
+  LogSend(m_link.ReadHolding(kParameterBlockAddress, kParameterCount));
   UpdateControlStates();
 }
 
@@ -95,8 +94,7 @@ void MainDialog::OnReadParameters() {
 void MainDialog::OnWriteParameters() {
   uint16_t values[kParameterCount];
   for (int k = 0; k < kParameterCount; ++k) values[k] = m_regTable[kParameterFirst + k].value;
-  m_link.WriteParameters(values);
-  LogTxFrame();
+  LogSend(m_link.WriteParameters(values));
   UpdateControlStates();
 }
 

@@ -54,8 +54,7 @@ Lookup SelectTypedRegister(MainDialog& dialog) {
 // is given up.
 void ReadSelected(MainDialog& dialog) {
   dialog.m_regPending.reset();
-  dialog.m_link.ReadHolding(dialog.m_regTable[dialog.m_regIndex].address, 1);
-  dialog.LogTxFrame();
+  dialog.LogSend(dialog.m_link.ReadHolding(dialog.m_regTable[dialog.m_regIndex].address, 1));
 }
 
 }  // namespace
@@ -83,8 +82,7 @@ void MainDialog::OnWriteRegister() {
   }
   if (value) {
     m_regPending.reset();
-    m_link.WriteRegister(m_regTable[m_regIndex].address, *value);
-    LogTxFrame();
+    LogSend(m_link.WriteRegister(m_regTable[m_regIndex].address, *value));
   } else {
     RefreshDisplay();
   }

@@ -20,16 +20,14 @@ bool IsBinaryDigit(uint8_t c) { return c == '0' || c == '1'; }
 // "读遥信": inputs 0 to 7; the reply fills "Yx".
 void MainDialog::OnReadYx() {
   CaptureControls();
-  m_link.ReadInputs(kFirstPoint, kPointCount);
-  LogTxFrame();
+  LogSend(m_link.ReadInputs(kFirstPoint, kPointCount));
   UpdateControlStates();
 }
 
 // "读遥控": coils 0 to 7; the reply fills "Yk".
 void MainDialog::OnReadYk() {
   CaptureControls();
-  m_link.ReadCoils(kFirstPoint, kPointCount);
-  LogTxFrame();
+  LogSend(m_link.ReadCoils(kFirstPoint, kPointCount));
   UpdateControlStates();
 }
 
@@ -47,8 +45,7 @@ void MainDialog::OnExecuteYk() {
   m_ykConfirm.clear();
   if (valid) {
     m_status = "正在通信";
-    m_link.WriteCoil(channel & 0x0F, state & 0x0F);
-    LogTxFrame();
+    LogSend(m_link.WriteCoil(channel & 0x0F, state & 0x0F));
   } else {
     m_status = "遥控参数设置不当";
     RefreshDisplay();

@@ -42,8 +42,9 @@ bool MainDialog::OnInitDialog() {
   m_paramsValid = 0;
   m_autoPoll = 1;
 
-  // The first transaction of every run reads the parameter block, as "读参数" does.
-  OnReadParameters();
+  // The first transaction of every run reads the parameter block, as "读参数" does; with the port
+  // closed nothing could go out, and 提示信息 keeps the reason the port did not open.
+  if (m_link.m_isOpen) OnReadParameters();
   RefreshDisplay();
   UpdateControlStates();
 

@@ -47,8 +47,8 @@ std::optional<uint16_t> MainDialog::TakeScaledEntry(const std::string& text, dou
   return static_cast<uint16_t>(steps.value);
 }
 
-void MainDialog::InvalidateParameters() {
-  m_paramsValid = 0;
-  // A reply still to come answers a request made under the old settings.
-  if (m_link.m_ticks != 0) m_requestStale = true;
+void MainDialog::InvalidateParameters() { m_paramsValid = 0; }
+
+bool MainDialog::ReplyFromMeterInUse() const {
+  return m_link.m_requestTarget == m_link.Target();
 }

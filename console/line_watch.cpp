@@ -28,6 +28,10 @@ const char* ReasonText(LineFault fault) {
 
 }  // namespace
 
+std::string LineBackText(uint32_t port, const std::string& device) {
+  return std::string(kBackText) + "：COM" + std::to_string(port) + "（" + device + "）";
+}
+
 std::string LineErrorText(uint32_t port, const LineError& error) {
   if (error.fault == LineFault::Lost) return kLostText;
   // Built by concatenation: a /dev/serial/by-id name alone can fill a printf-sized text.
@@ -51,7 +55,7 @@ void MainDialog::WatchLine() {
   const int32_t retryTicks = m_link.m_timerPeriod > 0 ? kRetryPeriodMs / m_link.m_timerPeriod : 1;
   if (++m_lineWatch.ticksClosed < retryTicks) return;
   m_lineWatch.ticksClosed = 0;
-  m_link.Open();
+  m_link.Reopen();
   if (m_link.m_isOpen) {
     OnLineBack();
   } else if (ShouldShowLineError(m_link.LastError())) {
@@ -79,12 +83,12 @@ void MainDialog::OnLineLost() {
   ShowLineNotice(LineErrorText(m_link.m_port, m_lineWatch.shown));
 }
 
-// Polling carries on where it was. After a loss the parameter block read before is no longer
-// trusted: the adapter may now reach another bus.
+// Polling carries on where it was. After a loss or a failed open the parameter block read before
+// is no longer trusted: the device may now reach another bus.
 void MainDialog::OnLineBack() {
-  if (m_lineWatch.lost) InvalidateParameters();
+  InvalidateParameters();
   m_lineWatch = {};
-  ShowLineNotice(kBackText);
+  ShowLineNotice(LineBackText(m_link.m_port, m_link.LastError().device));
 }
 
 // After an open the operator caused (start-up, a change of the line settings): a failure says
@@ -94,7 +98,9 @@ void MainDialog::ReportOpen() {
   m_lineWatch.ticksClosed = 0;
   m_lineWatch.noticePending = false;
   if (m_link.m_isOpen) {
-    if (m_lineWatch.lost || m_lineWatch.shown.fault != LineFault::None) m_status = kBackText;
+    if (m_lineWatch.lost || m_lineWatch.shown.fault != LineFault::None) {
+      m_status = LineBackText(m_link.m_port, m_link.LastError().device);
+    }
     m_lineWatch = {};
     return;
   }

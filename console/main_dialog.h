@@ -66,17 +66,28 @@ class MainDialog : public DialogHandler {
   // after a refusal whose range is printed in the field's own format.
   std::optional<uint16_t> TakeScaledEntry(const std::string& text, double scale,
                                           const char* format);
-  // A change of slave address, port or line setting: the parameter block read before may belong
-  // to another meter, so it must be read again before it can be written back.
+  // A change of slave address, port or line setting, or a reopen after the port was closed: the
+  // parameter block read before may belong to another meter, so it must be read again before it
+  // can be written back.
   void InvalidateParameters();
+  // The reply in the receive buffer answers a request written to the meter and line in use now:
+  // nothing the operator did since (address, framing, port, line, a reopen) changed where a
+  // request would go. Only such a reply may go into the device image.
+  bool ReplyFromMeterInUse() const;
 
   // Settings panel (settings_panel.cpp).
   void CaptureControls();
+  bool ApplyHostSettings();
 
   // Transaction controller (transaction_controller.cpp).
   void OnTimer(int timerId);
   int32_t OnLinkDone(int32_t result, int32_t timedOut);
   void LogTxFrame();
+  // After a request: logged when its frame reached the line, else 提示信息 says why nothing went
+  // out and the display is refreshed.
+  void LogSend(bool sent);
+  // Why a request did not go out: the port is closed (and why), or the line refused the frame.
+  std::string NotSentText() const;
   void UpdateControlStates();
   void OnResetCounters();
   void OnClearTxLog();
@@ -264,9 +275,6 @@ class MainDialog : public DialogHandler {
   std::vector<PushedField> m_pushed;
   // An editor refused what the operator typed; the click that ended the typing is dropped.
   bool m_entryRefused = false;
-  // The request outstanding went out before the slave address, port or a line setting changed:
-  // its reply may come from another meter and validates no parameter block.
-  bool m_requestStale = false;
   // The value the operator typed into "值(Hex)" or "实际值" for the browsed register: what
   // "写寄存器" sends. The device image changes only when the meter echoes it.
   std::optional<uint16_t> m_regPending;

@@ -1,5 +1,6 @@
 // The transaction controller: the tick that pumps the link and paces the polling rotation, the
 // completion handler, the frame logs and counters, and the enable states of the commands.
+#include <algorithm>
 #include <iterator>
 #include <string>
 
@@ -33,6 +34,12 @@ constexpr int kIdleOnlyButtons[] = {
     IDC_CLEAR_TX_LOG,  IDC_CLEAR_RX_LOG,  IDC_EXECUTE_YK,    IDC_READ_PARAMS, IDC_WRITE_REGISTER};
 // Buttons that also need the parameter block read once: "写参数" and "校时".
 constexpr int kParamsButtons[] = {IDC_WRITE_PARAMS, IDC_SYNC_CLOCK};
+// Of the idle-only buttons, those that change the meter: disabled while the port is closed, as
+// "写参数", "校时" and "清事件" are.
+constexpr int kWriteButtons[] = {IDC_WRITE_REGISTER, IDC_EXECUTE_YK};
+
+constexpr const char* kPortClosedText = "串口未打开";
+constexpr const char* kNotWrittenText = "发送失败：串口不接受数据";
 
 // What the meter's exception codes mean; other codes are shown by number alone.
 constexpr const char* kExceptionNames[] = {
@@ -70,8 +77,8 @@ void MainDialog::OnTimer(int timerId) {
   if (s_pollBlock > kLastPollBlock) s_pollBlock = 0;
 
   const PollBlock& block = kPollBlocks[s_pollBlock];
-  m_link.ReadHolding(block.start, block.count);
-  LogTxFrame();
+  // With the port closed the rotation goes on, but a read that was not written is not logged.
+  if (m_link.ReadHolding(block.start, block.count)) LogTxFrame();
   UpdateControlStates();
 }
 
@@ -110,17 +117,38 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 }
 
 void MainDialog::LogTxFrame() {
-  m_requestStale = false;  // the request just made went out with the settings now in force
   Increment(m_txCount);
   m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);
   RefreshDisplay();
 }
 
+void MainDialog::LogSend(bool sent) {
+  if (sent) {
+    LogTxFrame();
+    return;
+  }
+  m_status = NotSentText();
+  RefreshDisplay();
+}
+
+std::string MainDialog::NotSentText() const {
+  if (m_link.m_isOpen) return kNotWrittenText;
+  if (m_lineWatch.shown.fault == LineFault::None) return kPortClosedText;
+  return std::string(kPortClosedText) + "：" + LineErrorText(m_link.m_port, m_lineWatch.shown);
+}
+
 void MainDialog::UpdateControlStates() {
   const bool idle = m_autoPoll == 0 && m_link.m_ticks == 0;
-  for (int id : kIdleOnlyButtons) m_window.EnableControl(id, idle);
-  for (int id : kParamsButtons) m_window.EnableControl(id, idle && m_paramsValid == 1);
+  const bool open = m_link.m_isOpen != 0;
+  for (int id : kIdleOnlyButtons) {
+    const bool writes = std::find(std::begin(kWriteButtons), std::end(kWriteButtons), id) !=
+                        std::end(kWriteButtons);
+    m_window.EnableControl(id, idle && (open || !writes));
+  }
+  for (int id : kParamsButtons) m_window.EnableControl(id, idle && open && m_paramsValid == 1);
+  // Never disabled while the port is open: it asks before it clears anything.
+  m_window.EnableControl(IDC_CLEAR_EVENTS, open);
   m_window.SetText(IDC_AUTO_POLL, m_autoPoll != 0 ? kPauseCaption : kResumeCaption);
 }
 
@@ -166,11 +194,16 @@ void MainDialog::OnFieldFocus() {
 
 void MainDialog::OnOK() { m_autoPoll = 0; }
 
+// The new port and line settings reach the line only through a fresh open. A block read before
+// belongs to another meter when the line changed, or when the port had been closed (lost, or
+// never opened): the device behind the name may be another now.
 void MainDialog::OnCommSettingChanged() {
   CaptureControls();
-  // The new port and line settings reach the line only through a fresh open.
+  const bool wasOpen = m_link.m_isOpen != 0;
+  const bool changed = ApplyHostSettings();
   m_link.Close();
   m_link.Open();
+  if (changed || !wasOpen) InvalidateParameters();
   ReportOpen();
   m_link.m_successCount = 0;
   m_link.m_failureCount = 0;

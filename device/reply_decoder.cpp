@@ -168,8 +168,9 @@ void DecodeHarmonics(MainDialog& dialog, const Registers& registers) {
 }
 
 void DecodeParameters(MainDialog& dialog, const Registers& registers) {
-  // Read before the slave address, port or line changed: maybe another meter's block.
-  if (dialog.m_requestStale) return;
+  // Written before the slave address, framing, port or line changed, or before a reopen: maybe
+  // another meter's block, which "写参数" would then write back to the meter addressed now.
+  if (!dialog.ReplyFromMeterInUse()) return;
   for (int k = 0; k < kParameterCount && registers.Has(k); ++k) {
     dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
   }
@@ -183,7 +184,9 @@ void DecodeRegisters(MainDialog& dialog, const uint8_t* frame) {
     // The register browser read one register: the one at the address asked for, even if the
     // operator has selected another since.
     const int32_t index = dialog.FindEntry(dialog.m_link.m_readStart);
-    if (index >= 0 && registers.Has(0)) dialog.m_regTable[index].value = registers.U16(0);
+    if (index >= 0 && registers.Has(0) && dialog.ReplyFromMeterInUse()) {
+      dialog.m_regTable[index].value = registers.U16(0);
+    }
   } else if (dialog.m_link.m_readStart >= kParameterStart) {
     DecodeParameters(dialog, registers);
   } else if (dialog.m_link.m_readStart >= kHarmonicStart) {
@@ -266,7 +269,9 @@ void MainDialog::DecodeReply() {
     case kFnWriteRegister: {
       // The meter echoes the register it wrote and the value it took.
       const int32_t index = FindEntry(static_cast<uint16_t>(frame[2] << 8 | frame[3]));
-      if (index >= 0) m_regTable[index].value = static_cast<uint16_t>(frame[4] << 8 | frame[5]);
+      if (index >= 0 && ReplyFromMeterInUse()) {
+        m_regTable[index].value = static_cast<uint16_t>(frame[4] << 8 | frame[5]);
+      }
       break;
     }
     case kFnReadEvent:

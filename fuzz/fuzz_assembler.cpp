@@ -26,7 +26,7 @@ class ScriptedLine : public SerialLine {
     m_wire.incoming.pop_front();
     return b;
   }
-  int32_t Write(const uint8_t*, uint16_t) override { return 1; }
+  bool Write(const uint8_t*, uint16_t) override { return true; }
 
  private:
   Wire& m_wire;

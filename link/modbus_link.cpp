@@ -58,34 +58,43 @@ void ModbusLink::SetDefaults() {
 }
 
 template <typename Build>
-void ModbusLink::Send(Build build) {
+bool ModbusLink::Send(Build build) {
   // Only an address a meter can have goes out, as held, never cut to its low byte: 0 is the
   // broadcast that every meter on the bus obeys, 248 to 255 are reserved, and 257 would reach
   // meter 1. The console refuses such an address where it is typed; this holds whatever the link
   // is given.
-  if (m_slaveAddress < kFirstSlaveAddress || m_slaveAddress > kLastSlaveAddress) return;
-  if (m_protocol != kProtocolRtu && m_protocol != kProtocolAscii) return;
-  if (!m_isOpen) return;
-  const uint16_t length = build();
-  StartTransaction(length);
-  if (m_protocol == kProtocolRtu) {
-    Write(m_txBuf, length);
-  } else {
-    // The same request without its CRC, in characters closed with the LRC.
-    Write(m_asciiTx, EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx));
-  }
-}
-
-void ModbusLink::StartTransaction(uint16_t requestLength) {
+  if (m_slaveAddress < kFirstSlaveAddress || m_slaveAddress > kLastSlaveAddress) return false;
+  if (m_protocol != kProtocolRtu && m_protocol != kProtocolAscii) return false;
+  if (!m_isOpen) return false;
   // Bytes still waiting (a late answer to an earlier request, noise) and a partial frame can
   // never be this request's answer.
   DiscardInput();
+  const uint16_t length = build();
+  const bool written =
+      m_protocol == kProtocolRtu
+          ? Write(m_txBuf, length)
+          // The same request without its CRC, in characters closed with the LRC.
+          : Write(m_asciiTx, EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx));
+  // A frame the line refused went nowhere: the transaction outstanding, if any, is still the one
+  // on the wire.
+  if (written) StartTransaction(length);
+  return written;
+}
+
+RequestTarget ModbusLink::Target() const {
+  return {m_protocol,  m_slaveAddress, m_boundPath, m_baudRate,
+          m_parity,    m_dataBits,     static_cast<uint8_t>(m_stopBits & 1),
+          m_openCount};
+}
+
+void ModbusLink::StartTransaction(uint16_t requestLength) {
   if (m_ticks != 0) m_replacedCount = Incremented(m_replacedCount);
   m_rxPos = 0;
   m_rxProtocol = m_protocol;
   m_ticks = 1;
   m_requestAddress = m_txBuf[0];
   m_requestFunction = m_txBuf[1];
+  m_requestTarget = Target();
   const int32_t replyLength = LongestReply();
   const int32_t characters = m_protocol == kProtocolAscii
                                  ? AsciiCharacters(requestLength) + AsciiCharacters(replyLength)
@@ -141,56 +150,56 @@ uint16_t ModbusLink::BuildWriteMultiple(uint16_t start, const uint16_t* values, 
   return length;
 }
 
-void ModbusLink::ReadCoils(uint16_t start, uint16_t count) {
-  Send([&] {
+bool ModbusLink::ReadCoils(uint16_t start, uint16_t count) {
+  return Send([&] {
     m_lastCount = count;
     return BuildHeader(kFnReadCoils, start, count);
   });
 }
 
-void ModbusLink::ReadInputs(uint16_t start, uint16_t count) {
-  Send([&] {
+bool ModbusLink::ReadInputs(uint16_t start, uint16_t count) {
+  return Send([&] {
     m_lastCount = count;
     return BuildHeader(kFnReadInputs, start, count);
   });
 }
 
-void ModbusLink::ReadHolding(uint16_t start, uint16_t count) {
-  Send([&] {
+bool ModbusLink::ReadHolding(uint16_t start, uint16_t count) {
+  return Send([&] {
     m_readStart = start;
     m_lastCount = count;
     return BuildHeader(kFnReadHolding, start, count);
   });
 }
 
-void ModbusLink::WriteCoil(uint16_t coil, uint16_t state) {
-  Send([&] {
+bool ModbusLink::WriteCoil(uint16_t coil, uint16_t state) {
+  return Send([&] {
     const uint16_t on = (state & 0xFF) != 0 ? 0xFF00 : 0x0000;
     return BuildHeader(kFnWriteCoil, coil & 0xFF, on);
   });
 }
 
-void ModbusLink::WriteRegister(uint16_t address, uint16_t value) {
-  Send([&] {
+bool ModbusLink::WriteRegister(uint16_t address, uint16_t value) {
+  return Send([&] {
     m_lastCount = 1;
     return BuildHeader(kFnWriteRegister, address, value);
   });
 }
 
-void ModbusLink::ReadEvent(uint16_t index) {
-  Send([&] { return BuildHeader(kFnReadEvent, 0, index); });
+bool ModbusLink::ReadEvent(uint16_t index) {
+  return Send([&] { return BuildHeader(kFnReadEvent, 0, index); });
 }
 
-void ModbusLink::ClearEvents() {
-  Send([&] { return BuildHeader(kFnClearEvents, 0, 0); });
+bool ModbusLink::ClearEvents() {
+  return Send([&] { return BuildHeader(kFnClearEvents, 0, 0); });
 }
 
-void ModbusLink::WriteClock(const uint16_t values[4]) {
-  Send([&] { return BuildWriteMultiple(kClockStart, values, kClockRegisters); });
+bool ModbusLink::WriteClock(const uint16_t values[4]) {
+  return Send([&] { return BuildWriteMultiple(kClockStart, values, kClockRegisters); });
 }
 
-void ModbusLink::WriteParameters(const uint16_t values[44]) {
-  Send([&] { return BuildWriteMultiple(kParameterStart, values, kParameterRegisters); });
+bool ModbusLink::WriteParameters(const uint16_t values[44]) {
+  return Send([&] { return BuildWriteMultiple(kParameterStart, values, kParameterRegisters); });
 }
 
 void ModbusLink::AppendFrame(std::string& text, const uint8_t* frame, int32_t n) const {

@@ -16,22 +16,42 @@
 // the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd. Every request written to
 // the line ends exactly once: answered, refused, timed out or replaced; only a frame from the
 // slave addressed, with the function asked for, answers it.
+// What a request was written to: the slave, the framing, the device and line it went out on,
+// and which open of that device. A reply answers the meter and line now in use only while this is
+// unchanged.
+struct RequestTarget {
+  int32_t protocol = 0;
+  int32_t address = 0;
+  std::string path;
+  uint32_t baud = 0;
+  uint8_t parity = 0;
+  uint8_t dataBits = 0;
+  uint8_t oneStopBit = 0;
+  uint32_t openCount = 0;
+  bool operator==(const RequestTarget&) const = default;
+};
+
 class ModbusLink : public SerialPort {
  public:
   ModbusLink() = default;
 
   void SetDefaults();
 
-  // The request catalogue. Each does nothing when the port is closed or the mode is unknown.
-  void ReadCoils(uint16_t start, uint16_t count);
-  void ReadInputs(uint16_t start, uint16_t count);
-  void ReadHolding(uint16_t start, uint16_t count);
-  void WriteCoil(uint16_t coil, uint16_t state);
-  void WriteRegister(uint16_t address, uint16_t value);
-  void ReadEvent(uint16_t index);
-  void ClearEvents();
-  void WriteClock(const uint16_t values[4]);
-  void WriteParameters(const uint16_t values[44]);
+  // The request catalogue. Each returns true when its frame reached the line and the transaction
+  // started; with the port closed, an unknown mode, an address no meter can have or a line that
+  // refused the frame, nothing is sent and the transaction outstanding (if any) goes on.
+  bool ReadCoils(uint16_t start, uint16_t count);
+  bool ReadInputs(uint16_t start, uint16_t count);
+  bool ReadHolding(uint16_t start, uint16_t count);
+  bool WriteCoil(uint16_t coil, uint16_t state);
+  bool WriteRegister(uint16_t address, uint16_t value);
+  bool ReadEvent(uint16_t index);
+  bool ClearEvents();
+  bool WriteClock(const uint16_t values[4]);
+  bool WriteParameters(const uint16_t values[44]);
+
+  // The slave, framing, device and line that a request written now would go to.
+  RequestTarget Target() const;
 
   // Append the frame in the transmit (receive) buffer to a log text.
   void DumpTx(std::string& text) const;
@@ -63,6 +83,8 @@ class ModbusLink : public SerialPort {
   uint8_t m_requestAddress = 0;
   uint8_t m_requestFunction = 0;
   int32_t m_replyTicks = 0;
+  // What the last request written went to.
+  RequestTarget m_requestTarget;
   // Since start: requests written to the line, requests replaced by a later one before they
   // ended, and whole frames dropped because they answered nothing outstanding. Wrapping.
   uint32_t m_requestsWritten = 0;
@@ -83,9 +105,8 @@ class ModbusLink : public SerialPort {
   // Shared by every entry point: build runs, and the request goes out in the mode's framing, only
   // with the port open, a known mode and a slave address a meter can have.
   template <typename Build>
-  void Send(Build build);
-  // A request of this length is about to be written from m_txBuf: the line is cleaned and the
-  // transaction starts.
+  bool Send(Build build);
+  // A request of this length has been written from m_txBuf: the transaction starts.
   void StartTransaction(uint16_t requestLength);
   // Bytes of the longest reply the request in m_txBuf can draw.
   int32_t LongestReply() const;

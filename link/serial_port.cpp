@@ -8,7 +8,22 @@ SerialPort::~SerialPort() { Close(); }
 
 void SerialPort::Open() {
   if (m_isOpen) return;
+  m_boundPath.clear();
+  OpenPath(PortDevicePath(m_port));
+}
+
+void SerialPort::Reopen() {
+  if (m_isOpen) return;
+  OpenPath(m_boundPath.empty() ? PortDevicePath(m_port) : m_boundPath);
+}
+
+void SerialPort::OpenPath(const std::string& path) {
+  m_openPath = path;
   m_isOpen = m_line->Open(*this) ? 1 : 0;
+  if (m_isOpen) {
+    m_boundPath = path;
+    ++m_openCount;
+  }
   if (!m_isOpen) {
     Report(m_line->LastError());
   } else if (m_reported.fault != LineFault::None) {
@@ -32,8 +47,8 @@ bool SerialPort::BytesWaiting() { return m_isOpen && m_line->BytesWaiting(); }
 
 uint8_t SerialPort::ReadByte() { return m_isOpen ? m_line->ReadByte() : 0; }
 
-int32_t SerialPort::Write(const uint8_t* buffer, uint16_t length) {
-  return m_isOpen ? m_line->Write(buffer, length) : 0;
+bool SerialPort::Write(const uint8_t* buffer, uint16_t length) {
+  return m_isOpen && m_line->Write(buffer, length);
 }
 
 void SerialPort::DiscardInput() {

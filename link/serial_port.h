@@ -33,13 +33,15 @@ struct LineError {
 class SerialLine {
  public:
   virtual ~SerialLine() = default;
-  // Opens and configures the port that settings.m_port names; false when it cannot be had.
+  // Opens and configures the device at settings.m_openPath; false when it cannot be had.
   virtual bool Open(const SerialPort& settings) = 0;
   virtual void Configure(const SerialPort& settings) = 0;
   virtual void Close() = 0;
   virtual bool BytesWaiting() = 0;
   virtual uint8_t ReadByte() = 0;
-  virtual int32_t Write(const uint8_t* buffer, uint16_t length) = 0;
+  // Hands a frame to the driver; false when the line refused it, so that it never reached the
+  // wire.
+  virtual bool Write(const uint8_t* buffer, uint16_t length) = 0;
   // Drops every received byte still waiting, so a request starts on a clean line.
   virtual void DiscardInput() {
     while (BytesWaiting()) ReadByte();
@@ -69,15 +71,21 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // Opens "COM<m_port>" with the line settings; the outcome is in m_isOpen. Does not close a
-  // port that is already open: callers close first.
+  // Opens what "COM<m_port>" names now (on POSIX its link when there is one, else the default
+  // device), with the line settings; the outcome is in m_isOpen. Does not close a port that is
+  // already open: callers close first. The operator's choice: what a later Reopen may open is
+  // decided afresh.
   void Open();
+  // Opens again what the last good open opened: a port opened through a link only through that
+  // link, one opened as a device only as that device, never another device that the name may
+  // stand for meanwhile. Before any good open since the operator's choice, as Open.
+  void Reopen();
   // Applies speed, data bits, parity and stop bits; flow control stays as the driver has it.
   void Configure();
   void Close();         // flushes both queues and closes; nothing when closed
   bool BytesWaiting();  // true when at least one received byte is waiting
   uint8_t ReadByte();   // one byte that BytesWaiting said is there
-  int32_t Write(const uint8_t* buffer, uint16_t length);  // 0 when closed; nobody looks at it
+  bool Write(const uint8_t* buffer, uint16_t length);  // false when closed or refused
   void DiscardInput();  // received bytes still waiting are dropped; nothing when closed
 
   // Closes the port when its device has gone away and says so; LastError() tells why.
@@ -94,8 +102,16 @@ class SerialPort {
   uint8_t m_parity = 0;     // 0 none, 1 odd, 2 even
   uint8_t m_dataBits = 0;   // data bits per character
   uint8_t m_stopBits = 0;   // odd: one stop bit, even: two
+  // The path the last open tried, and the one the last good open opened (empty from the
+  // operator's choice until an open succeeds).
+  std::string m_openPath;
+  std::string m_boundPath;
+  // Good opens since start, wrapping: a reply to a request written before the latest open may
+  // come from another device.
+  uint32_t m_openCount = 0;
 
  private:
+  void OpenPath(const std::string& path);
   // Writes a line error to standard error once, when it differs from the last one written.
   void Report(const LineError& error);
   LineError m_reported;

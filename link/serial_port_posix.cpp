@@ -114,9 +114,9 @@ class PosixLine : public SerialLine {
   // Anything that is not a character device is refused before it is opened: opening a FIFO or
   // a file has effects of its own, and none of them is a serial line.
   bool Open(const SerialPort& settings) override {
-    m_device = PortDeviceName(settings.m_port);
+    const std::string& path = settings.m_openPath;
+    m_device = DeviceNameOf(path);
     m_error = {LineFault::None, 0, m_device, ""};
-    const std::string path = PortDevicePath(settings.m_port);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return Refuse(errno);
     if (!S_ISCHR(st.st_mode)) return Refuse(ENOTTY);
@@ -194,12 +194,15 @@ class PosixLine : public SerialLine {
     if (m_fd >= 0) ::tcflush(m_fd, TCIFLUSH);
   }
 
-  int32_t Write(const uint8_t* buffer, uint16_t length) override {
-    if (m_fd < 0) return 0;
+  // A frame the driver cannot take yet waits in the queue and counts as written; one the line
+  // refused for good did not reach it.
+  bool Write(const uint8_t* buffer, uint16_t length) override {
+    if (m_fd < 0) return false;
     if (m_pending.size() + length > kMaxPendingOutput) m_pending.clear();  // a stuck line
     m_pending.insert(m_pending.end(), buffer, buffer + length);
-    NoteWriteError(DrainPending(m_fd, m_pending));
-    return 1;
+    const int refused = DrainPending(m_fd, m_pending);
+    NoteWriteError(refused);
+    return refused == 0;
   }
 
   // FIONREAD says nothing about a hung-up line, so the line is asked directly: poll() reports
@@ -277,8 +280,9 @@ std::string PortDevicePath(uint32_t port) {
   return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-std::string PortDeviceName(uint32_t port) {
-  const std::string path = PortDevicePath(port);
+std::string PortDeviceName(uint32_t port) { return DeviceNameOf(PortDevicePath(port)); }
+
+std::string DeviceNameOf(const std::string& path) {
   char target[4096];
   const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
   if (n <= 0) return path;

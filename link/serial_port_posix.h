@@ -18,5 +18,7 @@ std::string PortsFolder();
 // The device COMn stands for as the user named it: the target written in its link (not
 // resolved further, so a /dev/serial/by-id name shows as such), else /dev/ttyS<n-1>.
 std::string PortDeviceName(uint32_t port);
+// The same for a path: the target written in a link, else the path itself.
+std::string DeviceNameOf(const std::string& path);
 // What an errno from looking up or opening a device means for the operator.
 LineFault FaultOfErrno(int code);

@@ -82,7 +82,7 @@ class Win32Line : public SerialLine {
   }
 
   bool Open(const SerialPort& settings) override {
-    m_device = PortDevicePath(settings.m_port);
+    m_device = settings.m_openPath;
     m_error = {LineFault::None, 0, m_device, ""};
     m_handle = ::CreateFileA(m_device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -181,12 +181,12 @@ class Win32Line : public SerialLine {
     m_readNext = m_readCount = 0;
   }
 
-  // Returns WriteFile's result. The bytes are copied into a free request of their own; when the
-  // requests still in flight already fill the output queue the frame is not started (the line is
-  // stuck, and the transaction will time out).
-  int32_t Write(const uint8_t* buffer, uint16_t length) override {
-    if (m_handle == INVALID_HANDLE_VALUE) return 0;
-    if (CollectWrites() + length > kQueueBytes) return 0;
+  // True when the driver took the frame (written, or writing). The bytes are copied into a free
+  // request of their own; when the requests still in flight already fill the output queue the
+  // frame is not started (the line is stuck).
+  bool Write(const uint8_t* buffer, uint16_t length) override {
+    if (m_handle == INVALID_HANDLE_VALUE) return false;
+    if (CollectWrites() + length > kQueueBytes) return false;
     WriteRequest& write = FreeWrite();
     write.bytes.assign(buffer, buffer + length);
     Reset(write.overlap, write.event);
@@ -194,7 +194,7 @@ class Win32Line : public SerialLine {
     const DWORD code = done == FALSE ? ::GetLastError() : ERROR_SUCCESS;
     write.inFlight = code == ERROR_IO_PENDING;
     if (IsGone(code)) MarkLost(code);
-    return done;
+    return done != FALSE || write.inFlight;
   }
 
   // ClearCommError fails once the device has been removed; it does not wait for anything.

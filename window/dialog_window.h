@@ -57,6 +57,9 @@ class DialogWindow : public LinkNotifyTarget {
   // A modal message box with one OK button and the application title. Shown from inside a
   // handler, it holds ticks and posted messages until it closes.
   virtual void MessageBox(const std::string& text) = 0;
+  // A modal question with the window's caption and the buttons 是 and 否, 否 the default: Enter
+  // and Escape both answer 否. True only for 是. Holds ticks and posted messages as MessageBox.
+  virtual bool Ask(const std::string& text) = 0;
   // Starts timer timerId with the period; returns 0 when no timer could be made.
   virtual int SetTimer(int timerId, int periodMs) = 0;
   // Shows the About box (template 100) modally; ticks and posted messages keep being handled.

@@ -57,6 +57,14 @@ void HeadlessWindow::EnableControl(int id, bool enable) { At(id).enabled = enabl
 
 bool HeadlessWindow::IsControlEnabled(int id) const { return At(id).enabled; }
 
+bool HeadlessWindow::Ask(const std::string& text) {
+  m_questions.push_back(text);
+  if (m_answers.empty()) return false;
+  const bool yes = m_answers.front();
+  m_answers.pop_front();
+  return yes;
+}
+
 int HeadlessWindow::SetTimer(int timerId, int periodMs) {
   if (!m_timerAvailable) return 0;
   m_timerId = timerId;

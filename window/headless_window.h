@@ -28,6 +28,8 @@ class HeadlessWindow : public DialogWindow {
   bool IsControlEnabled(int id) const override;
   void SetCaption(const std::string& caption) override { m_caption = caption; }
   void MessageBox(const std::string& text) override { m_messageBoxes.push_back(text); }
+  // The next scripted answer, else 否 (what Enter and Escape give).
+  bool Ask(const std::string& text) override;
   int SetTimer(int timerId, int periodMs) override;
   void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
   void ShowAboutBox() override { ++m_aboutBoxes; }
@@ -47,6 +49,9 @@ class HeadlessWindow : public DialogWindow {
   const std::string& Caption() const { return m_caption; }
   const std::vector<std::string>& MessageBoxes() const { return m_messageBoxes; }
   void ClearMessageBoxes() { m_messageBoxes.clear(); }
+  // Questions asked, and the answers the operator will give, in turn.
+  const std::vector<std::string>& Questions() const { return m_questions; }
+  void AnswerNext(bool yes) { m_answers.push_back(yes); }
   int TimerId() const { return m_timerId; }
   int TimerPeriod() const { return m_timerPeriod; }
   size_t PendingMessages() const { return m_posted.size(); }
@@ -75,6 +80,8 @@ class HeadlessWindow : public DialogWindow {
   std::map<int, Control> m_controls;
   std::deque<Posted> m_posted;
   std::vector<std::string> m_messageBoxes;
+  std::vector<std::string> m_questions;
+  std::deque<bool> m_answers;
   std::string m_caption;
   DialogHandler* m_handler = nullptr;
   int m_focus = 0;

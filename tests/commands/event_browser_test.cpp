@@ -85,6 +85,7 @@ TEST_F(EventBrowserTest, ClearWhileIdleSendsAtOnceAndEmptiesTheRecord) {
   Answer(EventReply());
   ASSERT_EQ(Shown(1082), "遥信3通");
   window.Click(kNext);
+  window.AnswerNext(true);  // 是
   window.Click(kClear);
   EXPECT_EQ(LastFrame(), kClearFrame);
   for (int id : kEventTexts) EXPECT_EQ(Shown(id), "") << id;
@@ -95,6 +96,7 @@ TEST_F(EventBrowserTest, ClearWhileIdleSendsAtOnceAndEmptiesTheRecord) {
 TEST_F(EventBrowserTest, ClearDuringAnOutstandingReadWaitsUntilItsReplyHasBeenHandled) {
   StartPolling();
   window.Click(kCurrent);  // outstanding while continuous reading is on
+  window.AnswerNext(true);  // 是
   window.Click(kClear);
   EXPECT_EQ(LastFrame(), EventRead(0));  // held back
   EXPECT_EQ(dialog.m_autoPoll, 0);
@@ -116,7 +118,9 @@ TEST_F(EventBrowserTest, ClearWaitsForAnAutomaticPollAndGoesOutOnce) {
   ASSERT_EQ(Sent(), before + 1);  // a poll is outstanding
   const Bytes poll = LastFrame();
 
+  window.AnswerNext(true);  // 是
   window.Click(kClear);
+  window.AnswerNext(true);  // 是
   window.Click(kClear);  // pressed again while held back
   EXPECT_EQ(LastFrame(), poll);
 
@@ -133,6 +137,7 @@ TEST_F(EventBrowserTest, AHeldBackClearGoesOutAfterThePollTimesOut) {
   const size_t before = Sent();
   for (int k = 0; k < 10 && Sent() == before; ++k) window.Tick();
   ASSERT_EQ(Sent(), before + 1);
+  window.AnswerNext(true);  // 是
   window.Click(kClear);
   const int failures = dialog.m_link.m_failureCount;
   for (int k = 0; k < 60 && LastFrame() != kClearFrame; ++k) window.Tick();
@@ -145,6 +150,7 @@ TEST_F(EventBrowserTest, AHeldBackClearSurvivesTheOperatorReopeningThePort) {
   const size_t before = Sent();
   for (int k = 0; k < 10 && Sent() == before; ++k) window.Tick();
   ASSERT_EQ(Sent(), before + 1);
+  window.AnswerNext(true);  // 是
   window.Click(kClear);
   window.Focus(1002);  // leaving the port list closes and reopens the port
   window.Focus(kRestingFocus);

@@ -107,7 +107,7 @@ TEST_F(ConsoleAppTest, ARunStartsTheDialogRunsItAndEndsWithCodeZero) {
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(captionDuringRun, window.m_moduleFileName);
   EXPECT_EQ(window.GetText(1007), "COM1: 打不开 ");
-  EXPECT_EQ(txCountText.rfind("第 3 次发送信息帖(Hex) : ", 0), 0u) << txCountText;
+  EXPECT_EQ(txCountText, "");  // nothing written, nothing logged
   window.Tick();  // the dialog is gone: the window no longer calls into it
   EXPECT_EQ(window.GetText(1009), txCountText);
 }

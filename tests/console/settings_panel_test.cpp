@@ -140,13 +140,15 @@ TEST_F(SettingsPanelTest, AnAddressThatIsNotAnIntegerIsRefusedAndTheLastGoodOneK
   EXPECT_EQ(dialog.m_link.m_slaveAddress, 7);
 }
 
-// Before the first refresh every list is empty: the row still captures without reading outside
+// Before the first refresh every list is empty: the row still applies without reading outside
 // its texts, and the texts that name nothing fall back to the first table entry.
-TEST_F(SettingsPanelTest, AnEmptyRowCapturesToTheFallbacks) {
+TEST_F(SettingsPanelTest, AnEmptyRowAppliesTheFallbacks) {
   dialog.m_link.SetDefaults();
   dialog.m_link.m_protocol = 1;
   dialog.m_link.m_parity = 2;
   dialog.CaptureControls();
+  EXPECT_EQ(dialog.m_link.m_protocol, 1);  // a capture leaves the line as it is
+  dialog.ApplyHostSettings();
   EXPECT_EQ(dialog.m_link.m_protocol, 0);
   EXPECT_EQ(dialog.m_link.m_parity, 0);
   EXPECT_EQ(dialog.m_link.m_stopBits, 0);  // two stop bits

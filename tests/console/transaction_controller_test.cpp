@@ -288,6 +288,7 @@ TEST_F(ConsoleTest, AReplyOutstandingWhenAFieldIsFocusedIsStillDecoded) {
 
 TEST_F(ConsoleTest, AClearHeldBackByAnOutstandingReadGoesOutAfterItsCompletion) {
   Start();
+  window.AnswerNext(true);  // 是
   window.Click(1154);  // "清事件" while the parameter read is outstanding
   EXPECT_EQ(wire->written.size(), 1u);
   AnswerLast();
@@ -425,22 +426,32 @@ TEST_F(ConsoleTest, InModbusAsciiPollsCountsAndLogsAsInRtu) {
   EXPECT_EQ(window.GetText(1011), "第 3 次接收失败");
 }
 
-TEST_F(ConsoleTest, WithThePortClosedTheSendLogCountsUpEveryFourthTick) {
+// With the port closed nothing reaches a line, so nothing is logged or counted: the rotation
+// goes on silently, a reading command says why nothing went out, and the commands that change the
+// meter cannot be pressed.
+TEST_F(ConsoleTest, WithThePortClosedNothingIsLoggedAndTheCommandsThatWriteAreDisabled) {
   wire->openFails = true;
+  wire->openError = {LineFault::Missing, 2, "/dev/ttyS0", ""};
   Start();
-  EXPECT_EQ(dialog.m_link.m_isOpen, 0);
   EXPECT_EQ(window.GetText(1007), "COM1: 打不开 ");
-  for (int32_t count = 2; count <= 4; ++count) {
-    window.Ticks(3);
-    EXPECT_EQ(dialog.m_txCount, count - 1);
-    window.Tick();
-    EXPECT_EQ(dialog.m_txCount, count);
-    EXPECT_TRUE(
-        StartsWith(window.GetText(1009), "第 " + std::to_string(count) + " 次发送信息帖(Hex) : "));
+  window.Ticks(12);
+  EXPECT_EQ(dialog.m_txCount, 0);
+  EXPECT_EQ(window.GetText(1009), "");
+
+  window.Click(1068);  // continuous reading off: the reading commands are enabled
+  for (int command : {1099, 1076, 1045, 1047, 1127, 1000, 1126}) {
+    SCOPED_TRACE(command);
+    window.Click(command);
+    EXPECT_EQ(window.GetText(1072), "串口未打开：COM1（/dev/ttyS0）：设备不存在");
+    EXPECT_EQ(window.GetText(1009), "");
   }
+  for (int command : {1088, 1077, 1142, 1130, 1154}) {
+    EXPECT_FALSE(window.IsControlEnabled(command)) << command;
+  }
+  EXPECT_TRUE(window.Questions().empty());
+  EXPECT_EQ(dialog.m_txCount, 0);
   EXPECT_TRUE(wire->written.empty());
   EXPECT_EQ(window.GetText(1069), "S0/F0");
-  EXPECT_EQ(dialog.m_rxCount, 0);
 }
 
 }  // namespace

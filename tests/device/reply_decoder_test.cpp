@@ -236,6 +236,7 @@ TEST_F(DecodeReplyTest, ReceiveLogHeadsTheDumpAndTheTransactionStateIsLeftAlone)
 // ASCII frame; a mode the link does not know decodes nothing.
 TEST_F(DecodeReplyTest, AsciiRepliesAreDecodedAndLoggedAsTheirFrame) {
   dialog.m_link.m_protocol = kProtocolAscii;
+  dialog.m_link.m_requestTarget = dialog.m_link.Target();
   PutEcho(6, 0x0302, 5);
   dialog.DecodeReply();
   EXPECT_EQ(dialog.m_rxCount, 1);

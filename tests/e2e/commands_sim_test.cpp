@@ -124,6 +124,7 @@ TEST_F(OperatorAtSimulatedMeter, StepsBackThroughTheMetersEventsAndClearsThem) {
   ASSERT_TRUE(Transact([&] { window.Click(1000); }));
   EXPECT_EQ(Text(1082), "无效事件");
 
+  window.AnswerNext(true);  // 是
   ASSERT_TRUE(Transact([&] { window.Click(1154); }));  // "清事件"
   EXPECT_EQ(Text(1082), "");
   ASSERT_TRUE(Transact([&] { window.Click(1127); }));

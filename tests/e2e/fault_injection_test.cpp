@@ -211,7 +211,7 @@ TEST_F(ConsoleWithSimulatedMeter, ClosesTheLineWhenTheMeterDiesAndReopensItWhenA
 
   ASSERT_TRUE(sim.Start({"--seed", "3"})) << sim.Output();
   ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_isOpen == 1; }));
-  EXPECT_EQ(Text(1072), "串口已重新打开");
+  EXPECT_EQ(Text(1072).rfind("串口已重新打开：COM1（", 0), 0u) << Text(1072);
   EXPECT_EQ(Text(1007), "COM1:9600,N,8,2");
   EXPECT_EQ(dialog.m_paramsValid, 0);
   ASSERT_TRUE(TickUntil([&] { return dialog.m_link.m_successCount >= successes + 3 && Idle(); }));

@@ -68,7 +68,7 @@ TEST_F(LineLossTest, AHungUpLineIsClosedWithinASecondAndReopenedBehindTheSameLin
   EXPECT_EQ(dialog.m_link.m_isOpen, 0);
   home.Relink("COM1", second.slavePath);
   EXPECT_GT(TicksUntil([&] { return dialog.m_link.m_isOpen == 1; }, 2 * kTicksPerSecond), 0);
-  EXPECT_EQ(window.GetText(kStatus), "串口已重新打开");
+  EXPECT_EQ(window.GetText(kStatus), "串口已重新打开：COM1（" + second.slavePath + "）");
   EXPECT_EQ(window.GetText(kSummary), "COM1:19200,O,8,1");
   termios tio{};
   ASSERT_EQ(::tcgetattr(second.master, &tio), 0);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "link/serial_port.h"
@@ -15,6 +16,8 @@ struct FakeWire {
   bool openFails = false;
   LineError openError;  // what a failing open reports
   bool lost = false;    // the device has gone away: the open line says so when asked
+  bool writeFails = false;  // the line refuses every frame (a device that went away mid-write)
+  std::vector<std::string> openPaths;  // the path of every open tried
   int opens = 0;
   int closes = 0;
   int configures = 0;
@@ -31,12 +34,14 @@ class FakeLine : public SerialLine {
 
   bool Open(const SerialPort& settings) override {
     ++m_wire->opens;
+    m_wire->openPaths.push_back(settings.m_openPath);
     m_error = {};
     if (m_wire->openFails) {
       m_error = m_wire->openError;
       return false;
     }
     m_wire->open = true;
+    m_error.device = settings.m_openPath;
     Configure(settings);
     return true;
   }
@@ -52,9 +57,10 @@ class FakeLine : public SerialLine {
     m_wire->incoming.pop_front();
     return b;
   }
-  int32_t Write(const uint8_t* buffer, uint16_t length) override {
+  bool Write(const uint8_t* buffer, uint16_t length) override {
+    if (m_wire->writeFails) return false;
     m_wire->written.emplace_back(buffer, buffer + length);
-    return 1;
+    return true;
   }
   bool Lost() override {
     if (m_wire->lost) m_error = {LineFault::Lost, 0, "/dev/fake", "hung up"};

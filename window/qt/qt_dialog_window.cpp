@@ -440,6 +440,20 @@ void QtDialogWindow::MessageBox(const std::string& text) {
   if (!m_posted.empty()) ScheduleDrain();
 }
 
+bool QtDialogWindow::Ask(const std::string& text) {
+  ++m_messageBoxes;  // ticks and posted messages wait for the answer
+  QMessageBox box(QMessageBox::Question, windowTitle(), QString::fromStdString(text),
+                  QMessageBox::NoButton, this);
+  QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+  box.setDefaultButton(no);  // Enter answers 否
+  box.setEscapeButton(no);
+  box.exec();
+  --m_messageBoxes;
+  if (!m_posted.empty()) ScheduleDrain();
+  return box.clickedButton() == yes;
+}
+
 int QtDialogWindow::SetTimer(int timerId, int periodMs) {
   if (timerId == 0 || periodMs <= 0) return 0;
   QTimer*& timer = m_timers[timerId];

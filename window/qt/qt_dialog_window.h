@@ -37,6 +37,7 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   bool IsControlEnabled(int id) const override;
   void SetCaption(const std::string& caption) override;
   void MessageBox(const std::string& text) override;
+  bool Ask(const std::string& text) override;
   int SetTimer(int timerId, int periodMs) override;
   void ShowAboutBox() override;
   std::string ModuleFileName() const override;

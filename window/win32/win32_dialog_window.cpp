@@ -464,6 +464,16 @@ void Win32DialogWindow::MessageBox(const std::string& text) {
   m_gate.EndMessageBox();
 }
 
+bool Win32DialogWindow::Ask(const std::string& text) {
+  std::wstring title(static_cast<size_t>(GetWindowTextLengthW(m_hwnd)) + 1, L'\0');
+  title.resize(static_cast<size_t>(GetWindowTextW(m_hwnd, title.data(), static_cast<int>(title.size()))));
+  m_gate.BeginMessageBox();
+  const int answer = ::MessageBoxW(m_hwnd, Wide(text).c_str(), title.c_str(),
+                                   MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION);
+  m_gate.EndMessageBox();
+  return answer == IDYES;
+}
+
 int Win32DialogWindow::SetTimer(int timerId, int periodMs) {
   if (timerId == 0 || periodMs <= 0) return 0;
   return ::SetTimer(m_hwnd, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr) !=

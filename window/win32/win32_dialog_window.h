@@ -40,6 +40,7 @@ class Win32DialogWindow : public DialogWindow {
   bool IsControlEnabled(int id) const override;
   void SetCaption(const std::string& caption) override;
   void MessageBox(const std::string& text) override;
+  bool Ask(const std::string& text) override;
   int SetTimer(int timerId, int periodMs) override;
   void ShowAboutBox() override;
   std::string ModuleFileName() const override;
