@@ -155,13 +155,17 @@ void MainDialog::OnSlaveSettingsEdited() {
 }
 
 // "hh:mm" (or "hh") to minutes after midnight: a time of day from 0:00 to 24:00, minutes 0 to 59,
-// blanks around the numbers. No hours at all is no number, and the caller keeps the register;
-// anything else after the hours and minutes is not a time of day.
-Entered<int32_t> MainDialog::ParsePeriod(const std::string& text) const {
+// blanks around the numbers. An empty field is no number, and the caller keeps the register; a
+// sign ("-0:30"), a missing number or anything else after the hours and minutes is not a time of
+// day.
+Entered<int32_t> MainDialog::ParsePeriod(const std::string& typed) const {
+  if (IsBlankText(typed)) return {Entry::NoNumber, 0};
+  const std::string text = AsciiDigits(typed);
+  if (text.find_first_of("+-") != std::string::npos) return {Entry::Malformed, 0};
   const std::size_t colon = text.find(':');
   const std::string_view view(text);
   const Entered<int64_t> hours = EnterInteger(view.substr(0, colon), 0, kHoursPerDay);
-  if (hours.outcome == Entry::NoNumber) return {Entry::NoNumber, 0};
+  if (hours.outcome == Entry::NoNumber) return {Entry::Malformed, 0};  // ":30" has no hours
   Entered<int64_t> minutes{Entry::Accepted, 0};
   if (colon != std::string::npos) {
     minutes = EnterInteger(view.substr(colon + 1), 0, kMinutesPerHour - 1);

@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <string>
 
 #include "console/main_dialog.h"
@@ -7,9 +8,15 @@ namespace {
 constexpr uint16_t kFirstPoint = 0;
 constexpr uint16_t kPointCount = 8;
 
-// Only the first character of a list's text counts; an empty text gives the character code 0.
-uint8_t FirstCharacter(const std::string& text) {
-  return text.empty() ? 0 : static_cast<uint8_t>(text[0]);
+constexpr const char* kBlanks = " \t";
+
+// The one character a list holds, blanks around it aside; 0 when it holds none or more than one,
+// so "12" is no channel and "1x" no state.
+uint8_t SoleCharacter(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string::npos) return 0;
+  const std::size_t last = text.find_last_not_of(kBlanks);
+  return first == last ? static_cast<uint8_t>(text[first]) : 0;
 }
 
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
@@ -31,14 +38,15 @@ void MainDialog::OnReadYk() {
   UpdateControlStates();
 }
 
-// "执  行": an output is switched only when "分/合" and "确 认" name the same state, so one
-// careless choice cannot operate a relay. Both are emptied after every press, sent or refused:
-// each switching needs a fresh, explicit confirmation.
+// "执  行": an output is switched only when each list holds exactly one of its entries and
+// "分/合" and "确 认" name the same state, so one careless choice cannot operate a relay. Both are
+// emptied after every press, sent or refused: each switching needs a fresh, explicit
+// confirmation.
 void MainDialog::OnExecuteYk() {
   CaptureControls();
-  const uint8_t channel = FirstCharacter(m_ykChannel);
-  const uint8_t state = FirstCharacter(m_ykState);
-  const uint8_t confirm = FirstCharacter(m_ykConfirm);
+  const uint8_t channel = SoleCharacter(m_ykChannel);
+  const uint8_t state = SoleCharacter(m_ykState);
+  const uint8_t confirm = SoleCharacter(m_ykConfirm);
   const bool valid =
       IsDigit(channel) && IsBinaryDigit(state) && IsBinaryDigit(confirm) && state == confirm;
   m_ykState.clear();

@@ -149,6 +149,19 @@ Scanned<double> ScanDoubleAt(std::string_view text) {
   return {cursor.Negative() ? -value : value, cursor.At()};
 }
 
+// UTF-8 of the full-width forms U+FF0B "＋", U+FF0D "－", U+FF0E "．" and U+FF10 to U+FF19
+// "０" to "９": EF BC 8B, EF BC 8D, EF BC 8E, EF BC 90 to EF BC 99.
+constexpr char kFullWidthLead0 = '\xEF';
+constexpr char kFullWidthLead1 = '\xBC';
+
+std::optional<char> FullWidthAscii(unsigned char third) {
+  if (third >= 0x90 && third <= 0x99) return static_cast<char>('0' + (third - 0x90));
+  if (third == 0x8B) return '+';
+  if (third == 0x8D) return '-';
+  if (third == 0x8E) return '.';
+  return std::nullopt;
+}
+
 // Only blanks follow the number.
 bool EndsClean(std::string_view text, std::size_t end) {
   for (std::size_t k = end; k < text.size(); ++k) {
@@ -157,17 +170,35 @@ bool EndsClean(std::string_view text, std::size_t end) {
   return true;
 }
 
-// The outcome of a scan against a destination: no number, junk after it, or a value that may
-// still not fit (nullopt).
+// The outcome of a scan against a destination: an empty field, text that is no number or has
+// junk after it, or a value that may still not fit (nullopt).
 template <typename T, typename U>
 Entered<T> Judge(const Scanned<U>& scanned, std::string_view text, const std::optional<T>& fitted) {
-  if (!scanned.value) return {Entry::NoNumber, T{}};
+  if (!scanned.value) return {IsBlankText(text) ? Entry::NoNumber : Entry::Malformed, T{}};
   if (!EndsClean(text, scanned.end)) return {Entry::Malformed, T{}};
   if (!fitted) return {Entry::OutOfRange, T{}};
   return {Entry::Accepted, *fitted};
 }
 
 }  // namespace
+
+std::string AsciiDigits(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == kFullWidthLead0 && k + 2 < text.size() && text[k + 1] == kFullWidthLead1) {
+      if (const auto ascii = FullWidthAscii(static_cast<unsigned char>(text[k + 2]))) {
+        out += *ascii;
+        k += 2;
+        continue;
+      }
+    }
+    out += text[k];
+  }
+  return out;
+}
+
+bool IsBlankText(std::string_view text) { return EndsClean(text, 0); }
 
 std::optional<int32_t> ScanInt(std::string_view text) {
   const Scanned<Magnitude> scanned = ScanDecimalAt(text);
@@ -195,7 +226,8 @@ std::optional<int64_t> StepsOf(double value, double scale) {
   return static_cast<int64_t>(std::trunc(quotient));
 }
 
-Entered<int64_t> EnterScaled(std::string_view text, double scale, int64_t min, int64_t max) {
+Entered<int64_t> EnterScaled(std::string_view typed, double scale, int64_t min, int64_t max) {
+  const std::string text = AsciiDigits(typed);
   const Scanned<double> scanned = ScanDoubleAt(text);
   const std::optional<int64_t> steps =
       scanned.value ? StepsOf(*scanned.value, scale) : std::nullopt;
@@ -203,7 +235,8 @@ Entered<int64_t> EnterScaled(std::string_view text, double scale, int64_t min, i
   return Judge(scanned, text, fits ? steps : std::nullopt);
 }
 
-Entered<int64_t> EnterInteger(std::string_view text, int64_t min, int64_t max) {
+Entered<int64_t> EnterInteger(std::string_view typed, int64_t min, int64_t max) {
+  const std::string text = AsciiDigits(typed);
   const Scanned<Magnitude> scanned = ScanDecimalAt(text);
   std::optional<int64_t> value;
   if (scanned.value) value = scanned.value->Within(min, max);
@@ -215,7 +248,8 @@ Entered<int32_t> EnterInt32(std::string_view text) {
   return {entered.outcome, static_cast<int32_t>(entered.value)};
 }
 
-Entered<uint16_t> EnterHex16(std::string_view text) {
+Entered<uint16_t> EnterHex16(std::string_view typed) {
+  const std::string text = AsciiDigits(typed);
   const Scanned<Magnitude> scanned = ScanHexAt(text);
   std::optional<uint16_t> value;
   if (scanned.value) {

@@ -2,11 +2,18 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // Operator text to numbers, the way the console has always read its fields: leading blanks
 // skipped, an optional sign, then as many characters as can continue the number. The scanners
 // ignore the rest of the text; no number at all gives nullopt, and the caller keeps its value.
+
+// The text with full-width digits, signs and the full-width full stop "．" in their ASCII forms,
+// as a Chinese input method in full-width mode types them ("２０" is 20); nothing else changes.
+std::string AsciiDigits(std::string_view text);
+// Nothing but blanks: an empty field.
+bool IsBlankText(std::string_view text);
 
 // "%d": decimal integer; an overflowing value keeps its low 32 bits.
 std::optional<int32_t> ScanInt(std::string_view text);
@@ -19,8 +26,8 @@ std::optional<uint32_t> ScanHex(std::string_view text);
 // number goes out to the meter, so it is taken only whole and only when it fits.
 enum class Entry : uint8_t {
   Accepted,    // the number fits its destination: value holds it
-  NoNumber,    // the text holds no number: the destination keeps its value
-  Malformed,   // something other than blanks follows the number
+  NoNumber,    // the field is empty (blanks at most): the destination keeps its value
+  Malformed,   // the text is no number, or something other than blanks follows the number
   OutOfRange,  // the number does not fit its destination
 };
 
@@ -29,6 +36,8 @@ struct Entered {
   Entry outcome;
   T value;
 };
+
+// The Enter functions read the text after AsciiDigits.
 
 // A decimal typed for a register counted in steps of `scale`: the number of steps, accepted when
 // it lies within [min, max]. Text that is no finite number is out of range.

@@ -1,28 +1,37 @@
 #include "window/data_exchange.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+
+#include "device/text_number.h"
 
 namespace {
 
 constexpr const char* kNotAnInteger = "请键入一个整数。";
 
-// The field holds a whole decimal integer: blanks, an optional sign, digits, blanks.
-bool ParseWholeInteger(const std::string& text, int32_t& value) {
+// The field holds a whole decimal integer: blanks, an optional sign, digits, blanks; full-width
+// digits and signs count as theirs. A number beyond 32 bits reads as the nearest 32-bit value,
+// never as its low bits ("4294967297" is not 1): the slave address then refuses it by its range.
+bool ParseWholeInteger(const std::string& typed, int32_t& value) {
+  const std::string text = AsciiDigits(typed);
   size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   const size_t digitsStart = i;
-  uint32_t magnitude = 0;  // unsigned arithmetic: an overflowing number keeps its low 32 bits
+  constexpr int64_t kBeyond32Bits = int64_t{1} << 32;
+  int64_t magnitude = 0;
   while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    magnitude = magnitude * 10u + static_cast<uint32_t>(text[i] - '0');
+    magnitude = std::min(magnitude * 10 + (text[i] - '0'), kBeyond32Bits);
     ++i;
   }
   if (i == digitsStart) return false;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   if (i != text.size()) return false;
-  value = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+  value = static_cast<int32_t>(std::clamp<int64_t>(negative ? -magnitude : magnitude, INT32_MIN,
+                                                   INT32_MAX));
   return true;
 }
 

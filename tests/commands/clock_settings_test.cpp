@@ -78,7 +78,11 @@ TEST_F(ClockSettingsTest, RefusedPeriodsSayWhyAndHugeHoursDoNotOverflow) {
   EXPECT_EQ(Shown(1072), "请输入有效的数值。");
   EXPECT_EQ(dialog.ParsePeriod("2147483647:59").outcome, Entry::OutOfRange);
   EXPECT_EQ(dialog.ParsePeriod("99999999999999999999:00").outcome, Entry::OutOfRange);
-  EXPECT_EQ(dialog.ParsePeriod("x").outcome, Entry::NoNumber);
+  for (const char* typed : {"x", "-0:30", "+8:00", ":30", "８：００"}) {
+    EXPECT_EQ(dialog.ParsePeriod(typed).outcome, Entry::Malformed) << typed;
+  }
+  EXPECT_EQ(dialog.ParsePeriod("  ").outcome, Entry::NoNumber);
+  EXPECT_EQ(dialog.ParsePeriod("８:３０").value, 510);
 }
 
 // The six registers in the order of the line: protocol, address, baud, parity, data, stop.

@@ -63,10 +63,14 @@ TEST_F(RegisterBrowserTest, TheLiteralFrameOfARegisterReadCarriesItsCrc) {
   EXPECT_EQ(LastFrame(), (Bytes{0x01, 0x03, 0x03, 0x00, 0x00, 0x01, 0x84, 0x4E}));
 }
 
+// An empty number field keeps the selection silently; a text that is no number is refused with
+// the reason. Either way nothing is sent.
 TEST_F(RegisterBrowserTest, ANumberFieldWithoutANumberChangesNothingAndSendsNothing) {
   dialog.m_regIndex = 5;
   const std::string status = Shown(1072);
-  for (const char* typed : {"", "xyz", " -"}) {
+  for (const auto& [typed, reason] : {std::pair{"", status.c_str()},
+                                      {"xyz", "请输入有效的数值。"},
+                                      {" -", "请输入有效的数值。"}}) {
     const size_t before = Sent();
     for (int button : {1076, 1077}) {
       window.Type(1073, typed);
@@ -74,7 +78,7 @@ TEST_F(RegisterBrowserTest, ANumberFieldWithoutANumberChangesNothingAndSendsNoth
     }
     EXPECT_EQ(Sent(), before) << typed;
     EXPECT_EQ(dialog.m_regIndex, 5);
-    EXPECT_EQ(Shown(1072), status);
+    EXPECT_EQ(Shown(1072), reason);
     EXPECT_EQ(Shown(1073), "000A");  // the refresh shows the register still selected
   }
 }

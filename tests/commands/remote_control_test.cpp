@@ -14,8 +14,11 @@ struct ExecuteCase {
 const ExecuteCase kExecuteCases[] = {
     {"3", "1", "1", {0x01, 0x05, 0x00, 0x03, 0xFF, 0x00, 0x7C, 0x3A}},
     {"0", "0", "0", {0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0xCD, 0xCA}},
-    {"12", "1", "1", Closed({0x01, 0x05, 0x00, 0x01, 0xFF, 0x00})},  // only "1" counts
-    {"9", "1x", "1", Closed({0x01, 0x05, 0x00, 0x09, 0xFF, 0x00})},
+    {" 9 ", "1", "\t1", Closed({0x01, 0x05, 0x00, 0x09, 0xFF, 0x00})},  // blanks around aside
+    {"12", "1", "1", {}},  // each list holds exactly one of its entries
+    {"9", "1x", "1y", {}},
+    {"1", "10", "1", {}},
+    {"１", "1", "1", {}},
     {"3", "1", "0", {}},  // state and confirmation differ
     {"3", "0", "1", {}},
     {"a", "1", "1", {}},

@@ -128,7 +128,10 @@ TEST(EnterScaled, TakesAWholeNumberThatFitsSixteenUnsignedBits) {
       {"70", Entry::OutOfRange, 0},      {"-1", Entry::OutOfRange, 0},
       {"1e400", Entry::OutOfRange, 0},   {"1,5", Entry::Malformed, 0},
       {"0。5", Entry::Malformed, 0},     {"2.5 s", Entry::Malformed, 0},
-      {"", Entry::NoNumber, 0},          {"abc", Entry::NoNumber, 0},
+      {"", Entry::NoNumber, 0},          {" \t", Entry::NoNumber, 0},
+      {"abc", Entry::Malformed, 0},      {"一", Entry::Malformed, 0},
+      {"\x01" "5", Entry::Malformed, 0}, {"０．５", Entry::Accepted, 500},
+      {"７０", Entry::OutOfRange, 0},   {"－0.0001", Entry::Accepted, 0},
   };
   ExpectEntries(cases, [](const char* text) { return EnterScaled(text, 0.001, 0, 0xFFFF); });
 }
@@ -144,7 +147,9 @@ TEST(EnterInt32, TakesAWholeNumberThatFitsThirtyTwoSignedBits) {
       {nines.c_str(), Entry::OutOfRange, 0},
       {"12a", Entry::Malformed, 0},
       {"1.5", Entry::Malformed, 0},
-      {"-", Entry::NoNumber, 0},
+      {"-", Entry::Malformed, 0},
+      {"－５", Entry::Accepted, -5},
+      {"＋２０ ", Entry::Accepted, 20},
   };
   ExpectEntries(cases, [](const char* text) { return EnterInt32(text); });
 }
@@ -154,7 +159,8 @@ TEST(EnterHex16, TakesAWholeNumberFromZeroToFFFF) {
       {"FFFF", Entry::Accepted, 0xFFFF}, {"0x2a ", Entry::Accepted, 0x2A},
       {"-0", Entry::Accepted, 0},        {"10002", Entry::OutOfRange, 0},
       {"10300", Entry::OutOfRange, 0},   {"-0x10", Entry::OutOfRange, 0},
-      {"5g", Entry::Malformed, 0},       {"g", Entry::NoNumber, 0},
+      {"5g", Entry::Malformed, 0},       {"g", Entry::Malformed, 0},
+      {"", Entry::NoNumber, 0},          {"１０", Entry::Accepted, 0x10},
   };
   ExpectEntries(cases, [](const char* text) { return EnterHex16(text); });
 }

@@ -72,11 +72,13 @@ TEST_P(IntegerFieldText, ThatHoldsNoIntegerStopsTheCaptureAtThatField) {
 
 INSTANTIATE_TEST_SUITE_P(NotAnInteger, IntegerFieldText,
                          ::testing::Values("", "   ", "abc", "12abc", "1 2", "3.5", "0x10", "-",
-                                           "+ 4", "１２"));
+                                           "+ 4", "１２ａ", "一"));
 
 TEST_F(DialogFields, CaptureADecimalIntegerWithBlanksAroundAndASign) {
   const std::pair<const char*, int32_t> cases[] = {
-      {"300", 300}, {" 42 ", 42}, {"\t7", 7}, {"-1", -1}, {"+5", 5}, {"007", 7}, {"0", 0}};
+      {"300", 300},         {" 42 ", 42},         {"\t7", 7},          {"-1", -1},
+      {"+5", 5},            {"007", 7},           {"0", 0},             {"２０", 20},
+      {"－５", -5},          {"4294967297", INT32_MAX}, {"-99999999999", INT32_MIN}};
   for (const auto& [text, value] : cases) {
     window.Type(1028, text);
     window.Type(1081, text);
