@@ -120,6 +120,7 @@ class TokenReader {
 // "校时": the computer's clock into the meter's four clock registers. No capture first; the four
 // registers show the computer's time until the next poll reads the meter's clock back.
 void MainDialog::OnSyncClock() {
+  if (!EditorsAllowSend() || !BlockReadFromMeterInUse()) return;
   const LocalTime now = m_localTime ? m_localTime() : ComputerLocalTime();
   m_regTable[kClockFirst + 0].value = static_cast<uint16_t>(now.year);
   m_regTable[kClockFirst + 1].value = BytePair(now.month, now.day);

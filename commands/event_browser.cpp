@@ -20,6 +20,7 @@ int32_t Stepped(int32_t offset, uint32_t step) {
 
 // "当前事件".
 void MainDialog::OnCurrentEvent() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   m_eventOffset = 0;
   LogSend(m_link.ReadEvent(0));
@@ -28,6 +29,7 @@ void MainDialog::OnCurrentEvent() {
 
 // "上一事件".
 void MainDialog::OnPreviousEvent() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   m_eventOffset = Stepped(m_eventOffset, ~0u);
   LogSend(m_link.ReadEvent(EventIndex(m_eventOffset)));
@@ -36,6 +38,7 @@ void MainDialog::OnPreviousEvent() {
 
 // "下一事件".
 void MainDialog::OnNextEvent() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   m_eventOffset = Stepped(m_eventOffset, 1);
   LogSend(m_link.ReadEvent(EventIndex(m_eventOffset)));
@@ -50,6 +53,7 @@ void MainDialog::OnNextEvent() {
 // clear is held back joins it, so one clear goes out.
 void MainDialog::OnClearEvents() {
   if (!m_window.Ask(kClearEventsQuestion)) return;
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   m_eventOffset = 0;
   if (m_autoPoll != 0) {

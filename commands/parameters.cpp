@@ -47,6 +47,7 @@ constexpr ParameterField kParameterFields[] = {
 };
 
 constexpr const char* kNotInList = "请从列表中选择一项。";
+constexpr const char* kReadFirst = "请先读参数";
 
 const ParameterField* FindParameterField(int controlId) {
   for (const ParameterField& field : kParameterFields) {
@@ -86,16 +87,31 @@ void StoreScaled(MainDialog& dialog, const std::string& text, const ParameterFie
 
 // "读参数": the whole block with the link settings last applied, so no capture first.
 void MainDialog::OnReadParameters() {
+  if (!EditorsAllowSend()) return;
+  ReadParameterBlock();
+}
+
+void MainDialog::ReadParameterBlock() {
   LogSend(m_link.ReadHolding(kParameterBlockAddress, kParameterCount));
   UpdateControlStates();
 }
 
 // "写参数": the block as the editors left it; registers no field edits go back as they were read.
+// An editor that ran first may have readdressed the console: then the block is another meter's.
 void MainDialog::OnWriteParameters() {
+  if (!EditorsAllowSend() || !BlockReadFromMeterInUse()) return;
   uint16_t values[kParameterCount];
   for (int k = 0; k < kParameterCount; ++k) values[k] = m_regTable[kParameterFirst + k].value;
   LogSend(m_link.WriteParameters(values));
   UpdateControlStates();
+}
+
+bool MainDialog::BlockReadFromMeterInUse() {
+  if (m_paramsValid == 1) return true;
+  m_status = kReadFirst;
+  RefreshDisplay();
+  UpdateControlStates();
+  return false;
 }
 
 // A parameter field lost the focus: a text the operator changed goes into the image, or is

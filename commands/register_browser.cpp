@@ -9,6 +9,7 @@ namespace {
 constexpr int kLastIndex = kRegisterCount - 1;
 constexpr const char* kHexLow = "0000";
 constexpr const char* kHexHigh = "FFFF";
+constexpr const char* kNothingToWrite = "请先在值(Hex)或实际值中输入要写入的值";
 
 bool IsRegisterIndex(int32_t index) { return index >= 0 && index <= kLastIndex; }
 
@@ -60,6 +61,7 @@ void ReadSelected(MainDialog& dialog) {
 }  // namespace
 
 void MainDialog::OnReadRegister() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   const Lookup found = SelectTypedRegister(*this);
   if (found != Lookup::NoNumber) m_regPending.reset();
@@ -71,14 +73,17 @@ void MainDialog::OnReadRegister() {
   UpdateControlStates();
 }
 
-// Sends what "值(Hex)" shows to the register "编号" shows, whichever was typed first. The image
-// takes the value when the meter echoes it.
+// Sends the value typed into "值(Hex)" or "实际值" to the register "编号" shows, whichever was
+// typed first. Only a typed value goes out: the value a refresh put there (the image's, which may
+// never have been read from this meter) is no value anybody meant to write. The image takes the
+// value when the meter echoes it.
 void MainDialog::OnWriteRegister() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   std::optional<uint16_t> value;
   if (SelectTypedRegister(*this) == Lookup::Found) {
-    const Entered<uint16_t> typed = EnterHex16(m_regHex);
-    if (TakeEntry(typed.outcome, kHexLow, kHexHigh)) value = typed.value;
+    value = m_regPending;
+    if (!value) m_status = kNothingToWrite;
   }
   if (value) {
     m_regPending.reset();
@@ -91,6 +96,7 @@ void MainDialog::OnWriteRegister() {
 
 // "+": wraps from the last register, or from no register, to the first.
 void MainDialog::OnNextRegister() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   m_regIndex = (m_regIndex >= 0 && m_regIndex < kLastIndex) ? m_regIndex + 1 : 0;
   ReadSelected(*this);
@@ -99,6 +105,7 @@ void MainDialog::OnNextRegister() {
 
 // "-": wraps from the first register, or from no register, to the last.
 void MainDialog::OnPreviousRegister() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   m_regIndex = (m_regIndex > 0 && m_regIndex <= kLastIndex) ? m_regIndex - 1 : kLastIndex;
   ReadSelected(*this);

@@ -26,6 +26,7 @@ bool IsBinaryDigit(uint8_t c) { return c == '0' || c == '1'; }
 
 // "读遥信": inputs 0 to 7; the reply fills "Yx".
 void MainDialog::OnReadYx() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   LogSend(m_link.ReadInputs(kFirstPoint, kPointCount));
   UpdateControlStates();
@@ -33,6 +34,7 @@ void MainDialog::OnReadYx() {
 
 // "读遥控": coils 0 to 7; the reply fills "Yk".
 void MainDialog::OnReadYk() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   LogSend(m_link.ReadCoils(kFirstPoint, kPointCount));
   UpdateControlStates();
@@ -43,6 +45,7 @@ void MainDialog::OnReadYk() {
 // emptied after every press, sent or refused: each switching needs a fresh, explicit
 // confirmation.
 void MainDialog::OnExecuteYk() {
+  if (!EditorsAllowSend()) return;
   CaptureControls();
   const uint8_t channel = SoleCharacter(m_ykChannel);
   const uint8_t state = SoleCharacter(m_ykState);

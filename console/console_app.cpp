@@ -44,7 +44,7 @@ bool MainDialog::OnInitDialog() {
 
   // The first transaction of every run reads the parameter block, as "读参数" does; with the port
   // closed nothing could go out, and 提示信息 keeps the reason the port did not open.
-  if (m_link.m_isOpen) OnReadParameters();
+  if (m_link.m_isOpen) ReadParameterBlock();
   RefreshDisplay();
   UpdateControlStates();
 

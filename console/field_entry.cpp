@@ -49,6 +49,13 @@ std::optional<uint16_t> MainDialog::TakeScaledEntry(const std::string& text, dou
 
 void MainDialog::InvalidateParameters() { m_paramsValid = 0; }
 
+bool MainDialog::EditorsAllowSend() {
+  if (RunPendingEditors()) return true;
+  RefreshDisplay();
+  UpdateControlStates();
+  return false;
+}
+
 bool MainDialog::ReplyFromMeterInUse() const {
   return m_link.m_requestTarget == m_link.Target();
 }

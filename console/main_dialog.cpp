@@ -251,7 +251,11 @@ bool ShowsRecordedText(const MainDialog& dialog, size_t k) {
 }  // namespace
 
 MainDialog::MainDialog(DialogWindow& window)
-    : m_window(window), m_shownTexts(std::size(kBindings)), m_pushed(std::size(kBindings)) {
+    : m_window(window),
+      m_shownTexts(std::size(kBindings)),
+      m_pushed(std::size(kBindings)),
+      m_typedOver(std::size(kBindings), false),
+      m_editorWaits(std::size(kBindings), false) {
   m_link.m_notifyWnd = &window;
 }
 
@@ -325,8 +329,15 @@ void MainDialog::PushFields() {
     // The same text given again to a field that nothing has changed since would change nothing:
     // the window and the record stay as they are. A refresh then costs only what changed.
     if (text == m_pushed[k].text && ShowsRecordedText(*this, k)) continue;
-    // A reply that arrives while the operator types must not overwrite the typing.
-    if (field.id == focused && m_window.GetText(field.id) != m_shownTexts[k]) continue;
+    // A reply that arrives while the operator types must not overwrite the typing. When it
+    // brought another value, the field counts as edited from then on: leaving it stores what it
+    // shows, even the old text typed again.
+    const bool typing = (field.id == focused && field.id != m_editorRunning) || m_editorWaits[k];
+    if (typing && m_window.GetText(field.id) != m_shownTexts[k]) {
+      if (text != m_pushed[k].text) m_typedOver[k] = true;
+      continue;
+    }
+    m_typedOver[k] = false;
     if (field.text != nullptr) {
       RefreshText(m_window, field.id, text);
     } else {
@@ -346,8 +357,46 @@ const std::string& MainDialog::ShownText(int controlId) const {
 }
 
 bool MainDialog::FieldUnchanged(int controlId) {
-  const std::string* text = TextMember(controlId);
-  return text != nullptr && *text == ShownText(controlId);
+  for (size_t k = 0; k < std::size(kBindings); ++k) {
+    if (kBindings[k].id != controlId) continue;
+    const std::string* text = TextMember(controlId);
+    return text != nullptr && !m_typedOver[k] && *text == m_shownTexts[k];
+  }
+  return false;
+}
+
+// The editors run in binding order. Each one ends with a refresh, which must not overwrite the
+// text of a field whose editor is still to run: those fields wait as a focused field does.
+bool MainDialog::RunPendingEditors() {
+  std::vector<size_t> pending;
+  for (size_t k = 0; k < std::size(kBindings); ++k) {
+    const int id = kBindings[k].id;
+    if (!HasHandler(id, Notification::KillFocus)) continue;
+    const bool typed = !ShowsRecordedText(*this, k) && m_window.GetText(id) != m_shownTexts[k];
+    if (!typed && !m_typedOver[k]) continue;
+    pending.push_back(k);
+    m_editorWaits[k] = true;
+  }
+  bool accepted = true;
+  for (size_t k : pending) {
+    m_editorWaits[k] = false;
+    if (!accepted) continue;
+    m_editorRunning = kBindings[k].id;
+    Dispatch(kBindings[k].id, Notification::KillFocus);
+    m_editorRunning = 0;
+    accepted = !m_entryRefused;
+  }
+  return accepted;
+}
+
+bool MainDialog::HasHandler(int controlId, Notification code) const {
+  for (const MessageRow& row : kMessageTable) {
+    if (row.code != code) continue;
+    for (int id : row.ids) {
+      if (id == controlId) return true;
+    }
+  }
+  return false;
 }
 
 std::string* MainDialog::TextMember(int controlId) {

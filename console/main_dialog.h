@@ -51,9 +51,18 @@ class MainDialog : public DialogHandler {
   int32_t* IntegerMember(int controlId);   // nullptr when the control binds no integer
   // What the field showed after the last refresh, read back from the window ("" before any).
   const std::string& ShownText(int controlId) const;
-  // The captured text of the field is what the last refresh showed: the operator typed nothing
-  // there, so its editor stores nothing (a shown text may be coarser than the register's step).
+  // The captured text of the field is what the last refresh showed and no refresh was held back
+  // from it meanwhile: the operator typed nothing there, so its editor stores nothing (a shown
+  // text may be coarser than the register's step).
   bool FieldUnchanged(int controlId);
+  // The second line of defence of every command that sends: the editor of each field whose text
+  // changed since the last refresh without its focus being left (a menu takes no focus) runs
+  // first. False when one of them refused what its field holds: the command then sends nothing.
+  bool RunPendingEditors();
+  // RunPendingEditors for a command; after a refusal the display and buttons are brought up to
+  // date and false tells the command to send nothing.
+  bool EditorsAllowSend();
+  bool HasHandler(int controlId, Notification code) const;
 
   // Refusing operator input (console/field_entry.cpp). The reason goes to 提示信息 and the click
   // that took the focus away from the refused field does nothing, so nothing is sent.
@@ -122,7 +131,10 @@ class MainDialog : public DialogHandler {
 
   // Parameters (commands/parameters.cpp).
   void OnReadParameters();
+  void ReadParameterBlock();  // the read itself, also the first transaction of every run
   void OnWriteParameters();
+  // The block has been read from the meter now addressed; else 提示信息 says "请先读参数".
+  bool BlockReadFromMeterInUse();
   void OnParameterEdited(int controlId);
 
   // Remote signalling and control (commands/remote_control.cpp).
@@ -273,6 +285,14 @@ class MainDialog : public DialogHandler {
     bool done = false;
   };
   std::vector<PushedField> m_pushed;
+  // A refresh was held back from the field while the operator typed in it, and it carried another
+  // value: the field counts as edited until it is refreshed.
+  std::vector<bool> m_typedOver;
+  // The field whose editor RunPendingEditors is running: its refresh is not held back although it
+  // may hold the focus.
+  int m_editorRunning = 0;
+  // Fields whose editor RunPendingEditors is still to run: a refresh passes over them meanwhile.
+  std::vector<bool> m_editorWaits;
   // An editor refused what the operator typed; the click that ended the typing is dropped.
   bool m_entryRefused = false;
   // The value the operator typed into "值(Hex)" or "实际值" for the browsed register: what

@@ -101,10 +101,12 @@ TEST_F(ParametersTest, TextThatDoesNotFitIsRefusedWithItsReasonAndNothingIsSent)
   EXPECT_EQ(LastFrame().size(), 97u);
 }
 
-TEST_F(ParametersTest, ReadParametersSendsTheBlockReadWithoutCapturingFirst) {
-  window.Type(1028, "7");  // a slave address typed but not yet applied
+// A slave address typed but not yet applied (its field never left) is applied first: the read
+// goes to the meter the field shows.
+TEST_F(ParametersTest, ReadParametersFirstAppliesAnAddressTypedButNotYetLeft) {
+  window.Type(1028, "7");
   window.Click(1099);
-  EXPECT_EQ(LastFrame(), (Bytes{0x01, 0x03, 0x03, 0x00, 0x00, 0x2C, 0x44, 0x53}));
+  EXPECT_EQ(LastFrame(), Closed({0x07, 0x03, 0x03, 0x00, 0x00, 0x2C}));
   EXPECT_FALSE(window.IsControlEnabled(1099));  // busy until the reply
 }
 

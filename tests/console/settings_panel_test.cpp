@@ -103,7 +103,7 @@ TEST_F(SettingsPanelTest, SevenDataBitsAndBackToEight) {
 // so the next capture raises no box of its own.
 TEST_F(SettingsPanelTest, AnAddressOutside1To247IsRefusedAndTheAddressInUseShown) {
   StartIdle();
-  for (const char* typed : {"0", "248", "256", "300", "-1"}) {
+  for (const char* typed : {"0", "248", "256", "300", "-1", "4294967297", "-4294967295"}) {
     SCOPED_TRACE(typed);
     window.Focus(1028);
     window.Type(1028, typed);

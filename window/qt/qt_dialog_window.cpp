@@ -594,6 +594,21 @@ bool QtDialogWindow::nativeEvent(const QByteArray& eventType, void* message, qin
   return QWidget::nativeEvent(eventType, message, result);
 }
 
+// The previous control's loss of the focus is reported before the new one's gain, even when the
+// loss never came as an event of its own (the focus moved while the window was inactive): every
+// editor runs on what its field shows before anything else happens.
+void QtDialogWindow::MoveDialogFocus(int id) {
+  const int old = m_focusId;
+  m_focusId = id;
+  if (old != 0) Dispatch([this, old] { m_handler->OnNotify(old, Notification::KillFocus); });
+  Dispatch([this, id] { m_handler->OnNotify(id, Notification::SetFocus); });
+}
+
+bool QtDialogWindow::IsValueControl(int id) const {
+  const Entry& e = At(id);
+  return IsList(e.kind) || qobject_cast<QLineEdit*>(e.widget) != nullptr;
+}
+
 // Enter stops continuous reading and never closes; Escape ends the run; F1 opens the About box.
 bool QtDialogWindow::HandleKey(QKeyEvent* key) {
   if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
@@ -646,10 +661,23 @@ bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
       return ShowWholeText(id, static_cast<QHelpEvent*>(event));
     case QEvent::FocusIn: {
       if (IsPopupFocusMove(event) || HandlersHeld() || id == m_focusId) break;
-      m_focusId = id;
-      Dispatch([this, id] { m_handler->OnNotify(id, Notification::SetFocus); });
+      MoveDialogFocus(id);
       break;
     }
+    case QEvent::Wheel:
+      // Nothing changes a value without the focus: the wheel over a list or field that does not
+      // hold it would choose an entry (an output, a port) with no editor ever running.
+      if (IsValueControl(id) && id != m_focusId) return true;
+      break;
+    case QEvent::Drop:
+      // A text dropped into a field makes it the field being edited first, so its editor runs
+      // when the focus leaves it, as after typing.
+      if (HandlersHeld()) return true;
+      if (id != m_focusId) {
+        At(id).widget->setFocus(Qt::OtherFocusReason);
+        if (id != m_focusId) MoveDialogFocus(id);  // an inactive window gets no focus event yet
+      }
+      break;
     case QEvent::FocusOut: {
       const bool windowDeactivated =
           static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason;

@@ -85,6 +85,9 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   void Dispatch(Call call);
   bool HandlersHeld() const { return m_handlerDepth > 0 || m_messageBoxes > 0; }
   bool HandleKey(QKeyEvent* key);
+  void MoveDialogFocus(int id);
+  // A one-line field or a list: a control whose text is a value the logic reads.
+  bool IsValueControl(int id) const;
   bool ShowWholeText(int id, QHelpEvent* help);
   void OnTick(int timerId);
   void ScheduleDrain();
