@@ -108,6 +108,45 @@ std::optional<std::string> DescriptorHolder(dev_t device) {
   return std::nullopt;
 }
 
+// A name as the terminal can show it safely: control characters (an escape sequence in a link's
+// name would act on the terminal), C1 controls and bytes that are not UTF-8 as \xNN.
+std::string Printable(const std::string& name) {
+  std::string out;
+  const auto escape = [&out](unsigned char byte) {
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
+  };
+  for (size_t k = 0; k < name.size();) {
+    const auto byte = static_cast<unsigned char>(name[k]);
+    if (byte < 0x20 || byte == 0x7F) {
+      escape(byte);
+      ++k;
+      continue;
+    }
+    if (byte < 0x80) {
+      out += name[k++];
+      continue;
+    }
+    // A whole UTF-8 sequence other than a C1 control (U+0080 to U+009F) passes as it is.
+    const size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 ? 2 : 0;
+    bool whole = length != 0 && k + length <= name.size();
+    for (size_t j = 1; whole && j < length; ++j) {
+      whole = (static_cast<unsigned char>(name[k + j]) & 0xC0) == 0x80;
+    }
+    const bool c1 = byte == 0xC2 && whole && static_cast<unsigned char>(name[k + 1]) < 0xA0;
+    if (!whole || c1) {
+      escape(byte);
+      ++k;
+      continue;
+    }
+    out.append(name, k, length);
+    k += length;
+  }
+  return out;
+}
+
 std::string KernelName(const std::string& path) {
   char* real = ::realpath(path.c_str(), nullptr);
   std::string name = real != nullptr ? real : path;
@@ -196,16 +235,26 @@ std::vector<UnnamedDevice> UnnamedSerialDevices(const std::vector<SurveyedPort>&
 
 int PrintPortSurvey(std::FILE* out) {
   const std::string folder = PortsFolder();
+  const std::string shownFolder = Printable(folder);
   const std::vector<SurveyedPort> ports = SurveyPorts();
-  std::fprintf(out, "COMn links are read from %s\n", folder.c_str());
-  std::fprintf(out, "(a COMn without a link stands for /dev/ttyS<n-1>)\n\n");
+  struct stat st;
+  const bool notFolder = ::stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  std::fprintf(out, "COMn links are read from %s\n", shownFolder.c_str());
+  if (notFolder) {
+    std::fprintf(out,
+                 "but %s is not a folder: no COMn can be opened until it is moved away and the "
+                 "folder made\n\n",
+                 shownFolder.c_str());
+  } else {
+    std::fprintf(out, "(a COMn without a link stands for /dev/ttyS<n-1>)\n\n");
+  }
   bool deniedAny = false;
   for (const SurveyedPort& port : ports) {
     std::string note;
     if (!port.linked) note = " (no link)";
     if (!port.holder.empty()) note += " (held by " + port.holder + ")";
     std::fprintf(out, "COM%u  %-19s  %s%s\n", port.port, PortStateName(port.state),
-                 port.device.c_str(), note.c_str());
+                 Printable(port.device).c_str(), Printable(note).c_str());
     deniedAny = deniedAny || port.state == PortState::NoPermission;
   }
   if (deniedAny) {
@@ -224,12 +273,13 @@ int PrintPortSurvey(std::FILE* out) {
       free.push_back("COM" + std::to_string(port.port));
     }
   }
-  struct stat st;
-  if (::stat(folder.c_str(), &st) != 0) std::fprintf(out, "  mkdir -p %s\n", folder.c_str());
+  if (::stat(folder.c_str(), &st) != 0) std::fprintf(out, "  mkdir -p %s\n", shownFolder.c_str());
   for (size_t k = 0; k < unnamed.size(); ++k) {
     const std::string com = k < free.size() ? free[k] : "COMn";
-    std::fprintf(out, "  %s (%s)\n    ln -s %s %s/%s\n", unnamed[k].path.c_str(),
-                 unnamed[k].kernel.c_str(), unnamed[k].path.c_str(), folder.c_str(), com.c_str());
+    const std::string path = Printable(unnamed[k].path);
+    std::fprintf(out, "  %s (%s)\n    ln -s %s %s/%s\n", path.c_str(),
+                 Printable(unnamed[k].kernel).c_str(), path.c_str(), shownFolder.c_str(),
+                 com.c_str());
   }
   return 0;
 }

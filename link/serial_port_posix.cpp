@@ -246,13 +246,15 @@ class PosixLine : public SerialLine {
 
 // Raw: every byte value passes unchanged; no echo, no line editing, no CR/LF mapping, no software
 // flow control (0x11 and 0x13 are data), no parity checking or marking (a damaged byte is taken
-// as it comes and fails the frame check). Hardware flow control stays as found.
+// as it comes and fails the frame check), and no hardware flow control either: a handshake left on
+// by another program would stall the transmitter on a line whose CTS nobody drives. Adapters that
+// need RTS to switch an RS-485 driver's direction have their driver do it.
 void SetLineTermios(termios& tio, const SerialPort& settings) {
   tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
                    IXANY | INPCK | IGNPAR);
   tio.c_oflag &= ~OPOST;
   tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
+  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
   tio.c_cflag |= CREAD | CLOCAL | SizeFor(settings.m_dataBits);
   if (settings.m_parity == 1) tio.c_cflag |= PARENB | PARODD;
   if (settings.m_parity == 2) tio.c_cflag |= PARENB;
@@ -273,9 +275,13 @@ std::string PortsFolder() { return ConfigHome() + "/quorvel/ports"; }
 // The link is looked up again at every open: a replugged adapter may come back under another
 // name, and the link is what the user keeps up to date.
 std::string PortDevicePath(uint32_t port) {
-  const std::string link = PortsFolder() + "/COM" + std::to_string(port);
+  const std::string folder = PortsFolder();
+  const std::string link = folder + "/COM" + std::to_string(port);
   struct stat st;
   if (::lstat(link.c_str(), &st) == 0) return link;
+  // A ports path that is no folder holds no link, but it shows the user meant to name the ports:
+  // the open fails naming the link, rather than reaching a device nobody chose.
+  if (::stat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return link;
   if (port == 0) return {};
   return "/dev/ttyS" + std::to_string(port - 1);
 }

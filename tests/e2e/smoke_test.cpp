@@ -144,7 +144,8 @@ TEST_F(SmokeTest, TheConsoleReadsTheParametersFirstThenPollsTheRealTimeBlockAndE
 
 // The output of `quorvel --ports` run with no display at all (a window could not even start),
 // line by line under the COMn each begins with; the exit status in `status`.
-std::map<std::string, std::string> RunPortsOption(const fs::path& home, int& status) {
+std::map<std::string, std::string> RunPortsOption(const fs::path& home, int& status,
+                                                  std::string* all = nullptr) {
   int out[2];
   if (::pipe(out) != 0) return {};
   const pid_t child = ::fork();
@@ -162,6 +163,7 @@ std::map<std::string, std::string> RunPortsOption(const fs::path& home, int& sta
   for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
   ::close(out[0]);
   ::waitpid(child, &status, 0);
+  if (all != nullptr) *all = text;
   std::map<std::string, std::string> lines;
   std::istringstream stream(text);
   for (std::string line; std::getline(stream, line);) {
@@ -184,6 +186,7 @@ TEST_F(SmokeTest, ThePortsOptionSaysWhatEachComStandsForWithoutOpeningAnyOfThem)
   fs::create_symlink(m_home / "unplugged", ports / "COM3");
   std::ofstream(m_home / "notes.txt") << "not a port\n";
   fs::create_symlink(m_home / "notes.txt", ports / "COM4");
+  fs::create_symlink("/dev/\x1b[2J\x1b]0;owned\x07", ports / "COM5");  // escapes in a name
   const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(opens, 0);
   for (const std::string& device : {held, ready}) {
@@ -199,11 +202,25 @@ TEST_F(SmokeTest, ThePortsOptionSaysWhatEachComStandsForWithoutOpeningAnyOfThem)
   EXPECT_EQ(lines["COM2"], "COM2  ready                " + ready);
   EXPECT_EQ(lines["COM3"], "COM3  missing              " + (m_home / "unplugged").string());
   EXPECT_EQ(lines["COM4"], "COM4  not a serial device  " + (m_home / "notes.txt").string());
+  EXPECT_EQ(lines["COM5"], "COM5  missing              /dev/\\x1b[2J\\x1b]0;owned\\x07");
   EXPECT_EQ(lines.count("COM9"), 1u);
   char event[sizeof(inotify_event) + 256];
   EXPECT_LT(::read(opens, event, sizeof event), 0) << "a device was opened";
   ::close(opens);
   ::close(free);
+}
+
+// A ports path that is a file holds no link: the survey says so rather than reading it as "no
+// links", and the console opens nothing that COM1 would otherwise fall back to.
+TEST_F(SmokeTest, APortsPathThatIsNoFolderIsReported) {
+  const fs::path ports = m_home / "quorvel/ports";
+  fs::remove_all(ports);
+  std::ofstream(ports) << "not a folder\n";
+  int status = -1;
+  std::string all;
+  auto lines = RunPortsOption(m_home, status, &all);
+  EXPECT_NE(all.find("but " + ports.string() + " is not a folder"), std::string::npos) << all;
+  EXPECT_EQ(lines["COM1"], "COM1  missing              " + (ports / "COM1").string());
 }
 
 }  // namespace
