@@ -21,6 +21,7 @@ bool MainDialog::OnInitDialog() {
   m_link.m_notifyWnd = &m_window;
   m_link.m_protocol = kProtocolRtu;
   m_link.SetDefaults();
+  RefreshPortList();
   m_link.Open();  // a port that does not open shows as " 打不开 " in the settings summary
   ReportOpen();   // and 提示信息 says why
 

@@ -28,14 +28,14 @@ const char* ReasonText(LineFault fault) {
 
 }  // namespace
 
-std::string LineBackText(uint32_t port, const std::string& device) {
-  return std::string(kBackText) + "：COM" + std::to_string(port) + "（" + device + "）";
+std::string LineBackText(const std::string& port, const std::string& device) {
+  return std::string(kBackText) + "：" + port + "（" + device + "）";
 }
 
-std::string LineErrorText(uint32_t port, const LineError& error) {
+std::string LineErrorText(const std::string& port, const LineError& error) {
   if (error.fault == LineFault::Lost) return kLostText;
   // Built by concatenation: a /dev/serial/by-id name alone can fill a printf-sized text.
-  std::string text = "COM" + std::to_string(port) + "（" + error.device + "）：";
+  std::string text = port + "（" + error.device + "）：";
   const char* reason = ReasonText(error.fault);
   if (reason != nullptr) return text + reason;
   return text + "打不开（错误 " + std::to_string(error.code) + "）";
@@ -46,7 +46,7 @@ std::string LineErrorText(uint32_t port, const LineError& error) {
 void MainDialog::WatchLine() {
   if (m_lineWatch.noticePending) {
     m_lineWatch.noticePending = false;
-    ShowLineNotice(LineErrorText(m_link.m_port, m_lineWatch.shown));
+    ShowLineNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
   }
   if (m_link.m_isOpen) {
     if (m_link.LineLost()) OnLineLost();
@@ -60,7 +60,7 @@ void MainDialog::WatchLine() {
     OnLineBack();
   } else if (ShouldShowLineError(m_link.LastError())) {
     m_lineWatch.shown = m_link.LastError();
-    ShowLineNotice(LineErrorText(m_link.m_port, m_lineWatch.shown));
+    ShowLineNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
   }
 }
 
@@ -80,7 +80,7 @@ void MainDialog::OnLineLost() {
     m_lineWatch.noticePending = true;
     return;
   }
-  ShowLineNotice(LineErrorText(m_link.m_port, m_lineWatch.shown));
+  ShowLineNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
 }
 
 // Polling carries on where it was. After a loss or a failed open the parameter block read before
@@ -88,7 +88,7 @@ void MainDialog::OnLineLost() {
 void MainDialog::OnLineBack() {
   InvalidateParameters();
   m_lineWatch = {};
-  ShowLineNotice(LineBackText(m_link.m_port, m_link.LastError().device));
+  ShowLineNotice(LineBackText(PortLabel(), m_link.LastError().device));
 }
 
 // After an open the operator caused (start-up, a change of the line settings): a failure says
@@ -99,13 +99,13 @@ void MainDialog::ReportOpen() {
   m_lineWatch.noticePending = false;
   if (m_link.m_isOpen) {
     if (m_lineWatch.lost || m_lineWatch.shown.fault != LineFault::None) {
-      m_status = LineBackText(m_link.m_port, m_link.LastError().device);
+      m_status = LineBackText(PortLabel(), m_link.LastError().device);
     }
     m_lineWatch = {};
     return;
   }
   m_lineWatch.shown = m_link.LastError();
-  m_status = LineErrorText(m_link.m_port, m_lineWatch.shown);
+  m_status = LineErrorText(PortLabel(), m_lineWatch.shown);
 }
 
 // A retry that fails as the last one did says nothing new. After a loss, a device that is

@@ -16,6 +16,6 @@ struct LineWatch {
 
 // The text 提示信息 shows for a line that could not be opened (the port and the device that
 // COMn stood for, then why), or for a line that was lost.
-std::string LineErrorText(uint32_t port, const LineError& error);
-// "串口已重新打开" and the device opened again, as COMn named it.
-std::string LineBackText(uint32_t port, const std::string& device);
+std::string LineErrorText(const std::string& port, const LineError& error);
+// "串口已重新打开" and the device opened again, as the port named it.
+std::string LineBackText(const std::string& port, const std::string& device);

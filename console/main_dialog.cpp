@@ -201,6 +201,7 @@ const MessageRow kMessageTable[] = {
     {Notification::KillFocus,
      {IDC_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS, IDC_PROTOCOL},
      [](MainDialog& d, int) { d.OnCommSettingChanged(); }},
+    {Notification::DropDown, {IDC_PORT}, [](MainDialog& d, int) { d.OnPortListOpening(); }},
     {Notification::KillFocus,
      {IDC_SLAVE_ADDRESS},
      [](MainDialog& d, int) { d.OnAddressChanged(); }},

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "device/register_table.h"
 #include "device/text_number.h"
 #include "link/modbus_link.h"
+#include "link/port_catalog.h"
 #include "window/dialog_window.h"
 
 // The computer's local date and time, as the clock command sends it.
@@ -87,6 +89,18 @@ class MainDialog : public DialogHandler {
   // Settings panel (settings_panel.cpp).
   void CaptureControls();
   bool ApplyHostSettings();
+
+  // The port list (port_choice.cpp).
+  void RefreshPortList();
+  void OnPortListOpening();
+  // The list's name of a port ("COM3:", an adapter's name, marked "(已拔出)" when it has gone).
+  std::string PortNameOf(const std::string& id) const;
+  // The port in use as messages name it: "COM3", or the adapter's name.
+  std::string PortLabel() const;
+  std::string AdapterLabel(const std::string& id) const;
+  std::string PortIdOfName(const std::string& name) const;  // "" for no entry of that name
+  // The entry of that name becomes the link's port; false when no entry has that name.
+  bool ApplyPortChoice(const std::string& shownName);
 
   // Transaction controller (transaction_controller.cpp).
   void OnTimer(int timerId);
@@ -302,6 +316,9 @@ class MainDialog : public DialogHandler {
   bool m_clearPending = false;
   // The line's state between ticks: closed since when, lost or not, the reason shown.
   LineWatch m_lineWatch;
+  // The port list as shown, and the names of the adapters seen during this run by their paths.
+  std::vector<PortEntry> m_portEntries;
+  std::map<std::string, std::string> m_adapterNames;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
 };

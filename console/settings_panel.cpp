@@ -12,27 +12,20 @@
 
 namespace {
 
-// The port number is the digit after "COM". A text too short to hold it reads as the
-// terminating character 0 would, instead of reading past the text.
-uint32_t PortNumber(const std::string& portText) {
-  constexpr size_t kDigitAt = 3;
-  const auto code = static_cast<signed char>(portText.size() > kDigitAt ? portText[kDigitAt] : 0);
-  return static_cast<uint32_t>(static_cast<int32_t>(code) - '0');
-}
-
 constexpr const char* kAddressRange = "请输入一个介于 1 和 247 之间的整数。";
 
 // The settings that say which meter the console talks to and how, the framing included; the
 // stop-bit selector counts only by whether it is odd.
 struct MeterReach {
   int32_t protocol;
-  uint32_t port, baud;
+  std::string port;
+  uint32_t baud;
   uint8_t parity, dataBits, oneStopBit;
   bool operator==(const MeterReach&) const = default;
 };
 
 MeterReach ReachOf(const ModbusLink& link) {
-  return {link.m_protocol, link.m_port,     link.m_baudRate,
+  return {link.m_protocol, link.PortId(),   link.m_baudRate,
           link.m_parity,   link.m_dataBits, static_cast<uint8_t>(link.m_stopBits & 1)};
 }
 
@@ -63,7 +56,7 @@ void MainDialog::CaptureControls() {
 bool MainDialog::ApplyHostSettings() {
   const MeterReach before = ReachOf(m_link);
   m_link.m_protocol = static_cast<int32_t>(PositionIn(ProtocolNames, m_protocolText) % 2);
-  m_link.m_port = PortNumber(m_portText);
+  ApplyPortChoice(m_portText);
   if (const auto baud = ScanInt(m_baudText)) m_link.m_baudRate = static_cast<uint32_t>(*baud);
   m_link.m_parity = static_cast<uint8_t>(PositionIn(ParityNames, m_parityText) % 3);
   // 7 data bits is what Modbus ASCII lines use; like the other line settings it reaches the line

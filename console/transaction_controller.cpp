@@ -135,7 +135,7 @@ void MainDialog::LogSend(bool sent) {
 std::string MainDialog::NotSentText() const {
   if (m_link.m_isOpen) return kNotWrittenText;
   if (m_lineWatch.shown.fault == LineFault::None) return kPortClosedText;
-  return std::string(kPortClosedText) + "：" + LineErrorText(m_link.m_port, m_lineWatch.shown);
+  return std::string(kPortClosedText) + "：" + LineErrorText(PortLabel(), m_lineWatch.shown);
 }
 
 void MainDialog::UpdateControlStates() {

@@ -60,13 +60,15 @@ void RefreshLineSettings(MainDialog& dialog) {
   const bool knownProtocol = link.m_protocol == kProtocolRtu || link.m_protocol == kProtocolAscii;
   dialog.m_protocolText = knownProtocol ? ProtocolNames[static_cast<size_t>(link.m_protocol)] : "";
   dialog.m_addressField = link.m_slaveAddress;
-  dialog.m_portText = Printf("COM%u:", link.m_port);
+  dialog.m_portText = dialog.PortNameOf(link.PortId());
   // The baud rate has always been printed as a signed 32-bit number.
   dialog.m_baudText = Printf("%d", static_cast<int32_t>(link.m_baudRate));
   dialog.m_parityText = ParityNames[link.m_parity % 3];
   dialog.m_dataBitsText = Printf("%d", link.m_dataBits);
   dialog.m_stopBitsText = StopBitNames[link.m_stopBits % 2];
+  // The port as the list names it; "COMn:" brings its own colon before the line settings.
   dialog.m_commSummary = dialog.m_portText;
+  if (link.m_isOpen && dialog.m_portText.back() != ':') dialog.m_commSummary += ':';
   if (link.m_isOpen) {
     dialog.m_commSummary += dialog.m_baudText + "," + dialog.m_parityText.substr(0, 1) + "," +
                             dialog.m_dataBitsText + "," + dialog.m_stopBitsText;

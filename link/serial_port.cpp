@@ -6,15 +6,28 @@ SerialPort::SerialPort() : m_line(MakePlatformLine()) {}
 
 SerialPort::~SerialPort() { Close(); }
 
+namespace {
+
+// The device the port chosen names now: an adapter is its path; COMn is resolved at every open.
+std::string ChosenPath(const SerialPort& port) {
+  return port.m_port != 0 ? PortDevicePath(port.m_port) : port.m_portPath;
+}
+
+}  // namespace
+
 void SerialPort::Open() {
   if (m_isOpen) return;
   m_boundPath.clear();
-  OpenPath(PortDevicePath(m_port));
+  OpenPath(ChosenPath(*this));
 }
 
 void SerialPort::Reopen() {
   if (m_isOpen) return;
-  OpenPath(m_boundPath.empty() ? PortDevicePath(m_port) : m_boundPath);
+  OpenPath(m_boundPath.empty() ? ChosenPath(*this) : m_boundPath);
+}
+
+std::string SerialPort::PortId() const {
+  return m_port != 0 ? "COM" + std::to_string(m_port) : m_portPath;
 }
 
 void SerialPort::OpenPath(const std::string& path) {
@@ -27,7 +40,7 @@ void SerialPort::OpenPath(const std::string& path) {
   if (!m_isOpen) {
     Report(m_line->LastError());
   } else if (m_reported.fault != LineFault::None) {
-    std::fprintf(stderr, "quorvel: COM%u (%s): open again\n", m_port,
+    std::fprintf(stderr, "quorvel: %s (%s): open again\n", PortId().c_str(),
                  m_line->LastError().device.c_str());
     m_reported = {};
   }
@@ -72,6 +85,6 @@ void SerialPort::Report(const LineError& error) {
   if (error == m_reported) return;
   m_reported = error;
   const char* what = error.fault == LineFault::Lost ? "line lost" : "cannot open";
-  std::fprintf(stderr, "quorvel: COM%u (%s): %s: %s\n", m_port, error.device.c_str(), what,
+  std::fprintf(stderr, "quorvel: %s (%s): %s: %s\n", PortId().c_str(), error.device.c_str(), what,
                error.text.c_str());
 }

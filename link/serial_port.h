@@ -91,13 +91,16 @@ class SerialPort {
   // Closes the port when its device has gone away and says so; LastError() tells why.
   bool LineLost();
   const LineError& LastError() const { return m_line->LastError(); }
+  // What the port chosen is: "COM3", or the adapter's path.
+  std::string PortId() const;
 
   // Replaces the platform line (tests); closes the port first.
   void SetLine(std::unique_ptr<SerialLine> line);
 
   std::unique_ptr<SerialLine> m_line;
   int32_t m_isOpen = 0;
-  uint32_t m_port = 0;      // 1 = COM1
+  uint32_t m_port = 0;      // 1 = COM1; 0: the adapter at m_portPath
+  std::string m_portPath;   // the adapter's device, when m_port is 0
   uint32_t m_baudRate = 0;  // bit/s
   uint8_t m_parity = 0;     // 0 none, 1 odd, 2 even
   uint8_t m_dataBits = 0;   // data bits per character

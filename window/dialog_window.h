@@ -7,8 +7,9 @@
 #include "link/link_notify.h"
 #include "resources/dialog_templates.h"
 
-// The notifications a control sends to the dialog's message table.
-enum class Notification : uint8_t { Clicked, SetFocus, KillFocus };
+// The notifications a control sends to the dialog's message table. DropDown: a list is about to
+// show its entries (its focus stays where it is).
+enum class Notification : uint8_t { Clicked, SetFocus, KillFocus, DropDown };
 
 // What a window hands to its dialog: notifications, ticks of its timer and posted messages,
 // one at a time on the window's thread, never one inside another.
@@ -46,6 +47,9 @@ class DialogWindow : public LinkNotifyTarget {
   virtual std::vector<std::string> ListEntries(int id) const = 0;
   virtual int ListSelection(int id) const = 0;  // -1: none
   virtual void SelectListEntry(int id, int index) = 0;
+  // Replaces a list's entries. The entry shown before stays selected when an entry of that text
+  // is still there; else none is.
+  virtual void SetListEntries(int id, const std::vector<std::string>& entries) = 0;
 
   // The control that holds the keyboard focus (0: none of the dialog's controls).
   virtual int FocusedControl() const = 0;

@@ -53,6 +53,20 @@ void HeadlessWindow::SelectListEntry(int id, int index) {
   c.text = c.entries[static_cast<size_t>(index)];
 }
 
+void HeadlessWindow::SetListEntries(int id, const std::vector<std::string>& entries) {
+  Control& c = At(id);
+  c.entries = entries;
+  c.selection = -1;
+  for (size_t k = 0; k < entries.size() && c.selection < 0; ++k) {
+    if (entries[k] == c.text) c.selection = static_cast<int>(k);
+  }
+  // A fixed list shows only its entries: a text no longer among them goes.
+  if (c.kind == ControlKind::DropList && c.selection < 0 && !c.text.empty()) {
+    ++c.stamp;
+    c.text.clear();
+  }
+}
+
 void HeadlessWindow::EnableControl(int id, bool enable) { At(id).enabled = enable; }
 
 bool HeadlessWindow::IsControlEnabled(int id) const { return At(id).enabled; }
@@ -98,6 +112,12 @@ void HeadlessWindow::Click(int id) {
   if (!At(id).enabled || m_handler == nullptr) return;
   Focus(id);  // a button takes the focus when pressed, so the field left runs its editor first
   m_handler->OnNotify(id, Notification::Clicked);
+}
+
+void HeadlessWindow::DropDown(int id) {
+  if (!At(id).enabled || m_handler == nullptr) return;
+  Focus(id);
+  m_handler->OnNotify(id, Notification::DropDown);
 }
 
 void HeadlessWindow::Tick() {

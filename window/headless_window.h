@@ -23,6 +23,7 @@ class HeadlessWindow : public DialogWindow {
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
   void SelectListEntry(int id, int index) override;
+  void SetListEntries(int id, const std::vector<std::string>& entries) override;
   int FocusedControl() const override { return m_focus; }
   void EnableControl(int id, bool enable) override;
   bool IsControlEnabled(int id) const override;
@@ -40,6 +41,7 @@ class HeadlessWindow : public DialogWindow {
   void Choose(int id, int index);              // picks a list entry
   void Focus(int id);  // focus moves: the old control loses it, then the new one gains it
   void Click(int id);  // focus to an enabled button, then its click; a disabled one does nothing
+  void DropDown(int id);  // the list's entries drop down (the focus moves to it first)
   void Tick();         // one tick of the timer, then every message posted meanwhile
   void Ticks(int n);
   void DrainMessages();  // handles the posted messages now waiting

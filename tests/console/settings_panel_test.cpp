@@ -154,7 +154,7 @@ TEST_F(SettingsPanelTest, AnEmptyRowAppliesTheFallbacks) {
   EXPECT_EQ(dialog.m_link.m_stopBits, 0);  // two stop bits
   EXPECT_EQ(dialog.m_link.m_baudRate, 9600u);
   EXPECT_EQ(dialog.m_link.m_dataBits, 8);
-  EXPECT_EQ(dialog.m_link.m_port, static_cast<uint32_t>(0 - '0'));
+  EXPECT_EQ(dialog.m_link.m_port, 1u);  // no entry of the list: the port stays
 }
 
 }  // namespace

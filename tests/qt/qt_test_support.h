@@ -28,7 +28,7 @@ class RecordingHandler : public DialogHandler {
   std::function<void(uint32_t)> onSysCommand;
 
   void OnNotify(int id, Notification code) override {
-    static const char* const kNames[] = {"click ", "set ", "kill "};
+    static const char* const kNames[] = {"click ", "set ", "kill ", "drop "};
     Run(kNames[static_cast<int>(code)] + std::to_string(id), [&] {
       if (onNotify) onNotify(id, code);
     });

@@ -12,7 +12,7 @@ namespace {
 class Recorder : public DialogHandler {
  public:
   void OnNotify(int id, Notification code) override {
-    static const char* const kNames[] = {"click", "set", "kill"};
+    static const char* const kNames[] = {"click", "set", "kill", "drop"};
     Record(std::string(kNames[static_cast<int>(code)]) + " " + std::to_string(id));
   }
   void OnTimerMessage(int timerId) override { Record("tick " + std::to_string(timerId)); }

@@ -38,7 +38,7 @@ const DialogTemplate kDialog = {900, "Quorvel", 170, 90, "MS Sans Serif", 8, kCo
 class Recorder : public DialogHandler {
  public:
   void OnNotify(int id, Notification code) override {
-    static const char* const kNames[] = {"click", "set", "kill"};
+    static const char* const kNames[] = {"click", "set", "kill", "drop"};
     log.push_back(std::string(kNames[static_cast<int>(code)]) + " " + std::to_string(id));
   }
   void OnTimerMessage(int timerId) override { log.push_back("tick " + std::to_string(timerId)); }

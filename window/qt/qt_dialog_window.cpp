@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -40,6 +41,19 @@ bool IsList(ControlKind kind) {
 }
 
 bool IsField(ControlKind kind) { return kind == ControlKind::Edit || IsList(kind); }
+
+// A drop-down list that tells the dialog before its entries drop down, so that they can be
+// brought up to date first (the adapters plugged in now).
+class DialogList : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+  std::function<void()> beforePopup;
+
+  void showPopup() override {
+    if (beforePopup) beforePopup();
+    QComboBox::showPopup();
+  }
+};
 
 QString Trimmed(const char* text) {
   return QString::fromUtf8(text != nullptr ? text : "").trimmed();
@@ -115,7 +129,7 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
     }
     case ControlKind::DropList:
     case ControlKind::DropDown: {
-      auto* list = new QComboBox(parent);
+      auto* list = new DialogList(parent);
       if (c.kind == ControlKind::DropDown) {
         // Typed text stays as typed: no completion from the entries, no entry added on Enter.
         list->setEditable(true);
@@ -267,6 +281,12 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
       m_idOfWidget[list->lineEdit()] = c.id;
       list->lineEdit()->installEventFilter(this);
     }
+    if (auto* list = dynamic_cast<DialogList*>(widget)) {
+      const int id = c.id;
+      list->beforePopup = [this, id] {
+        Dispatch([this, id] { m_handler->OnNotify(id, Notification::DropDown); });
+      };
+    }
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
       const int id = c.id;
       connect(button, &QPushButton::clicked, this, [this, id] {
@@ -412,6 +432,18 @@ void QtDialogWindow::SelectListEntry(int id, int index) {
   if (list->isEditable() && list->currentText() != list->itemText(index)) {
     list->setEditText(list->itemText(index));
   }
+}
+
+void QtDialogWindow::SetListEntries(int id, const std::vector<std::string>& entries) {
+  auto* list = qobject_cast<QComboBox*>(At(id).widget);
+  if (list == nullptr) return;
+  const QString shown = list->currentText();
+  TextChanged(id);
+  list->clear();
+  for (const std::string& entry : entries) list->addItem(QString::fromStdString(entry));
+  const int index = list->findText(shown, Qt::MatchExactly);
+  list->setCurrentIndex(index);
+  if (list->isEditable() && index < 0) list->setEditText(shown);
 }
 
 void QtDialogWindow::EnableControl(int id, bool enable) {

@@ -32,6 +32,7 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
   void SelectListEntry(int id, int index) override;
+  void SetListEntries(int id, const std::vector<std::string>& entries) override;
   int FocusedControl() const override { return m_focusId; }
   void EnableControl(int id, bool enable) override;
   bool IsControlEnabled(int id) const override;

@@ -413,8 +413,26 @@ void Win32DialogWindow::SetText(int id, const std::string& text) {
 ControlKind Win32DialogWindow::KindOf(int id) const { return At(id).source->kind; }
 
 std::vector<std::string> Win32DialogWindow::ListEntries(int id) const {
+  auto it = m_entries.find(id);
+  if (it != m_entries.end()) return it->second;
   const ControlTemplate& c = *At(id).source;
   return std::vector<std::string>(c.entries.begin(), c.entries.end());
+}
+
+void Win32DialogWindow::SetListEntries(int id, const std::vector<std::string>& entries) {
+  const Control& c = At(id);
+  const std::string shown = WindowText(c.hwnd);
+  m_entries[id] = entries;
+  SendMessageW(c.hwnd, CB_RESETCONTENT, 0, 0);
+  for (const std::string& entry : entries) {
+    SendMessageW(c.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+  }
+  const auto found = std::find(entries.begin(), entries.end(), shown);
+  const int index = found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
+  SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (c.source->kind == ControlKind::DropDown && index < 0) {
+    SetWindowTextW(c.hwnd, Wide(shown).c_str());
+  }
 }
 
 int Win32DialogWindow::ListSelection(int id) const {
@@ -426,8 +444,9 @@ int Win32DialogWindow::ListSelection(int id) const {
 
 void Win32DialogWindow::SelectListEntry(int id, int index) {
   const Control& c = At(id);
-  if (index < 0 || index >= static_cast<int>(c.source->entries.size())) return;
-  const std::string entry = c.source->entries[static_cast<size_t>(index)];
+  const std::vector<std::string> entries = ListEntries(id);
+  if (index < 0 || index >= static_cast<int>(entries.size())) return;
+  const std::string entry = entries[static_cast<size_t>(index)];
   if (SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0) == index && WindowText(c.hwnd) == entry) return;
   SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   if (c.source->kind == ControlKind::DropDown && WindowText(c.hwnd) != entry) {

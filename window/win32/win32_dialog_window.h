@@ -35,6 +35,7 @@ class Win32DialogWindow : public DialogWindow {
   std::vector<std::string> ListEntries(int id) const override;
   int ListSelection(int id) const override;
   void SelectListEntry(int id, int index) override;
+  void SetListEntries(int id, const std::vector<std::string>& entries) override;
   int FocusedControl() const override { return m_gate.FocusedControl(); }
   void EnableControl(int id, bool enable) override;
   bool IsControlEnabled(int id) const override;
@@ -71,6 +72,7 @@ class Win32DialogWindow : public DialogWindow {
   HWND__* m_hwnd = nullptr;
   std::vector<Control> m_all;       // every control of the template, in tab order
   std::map<int, size_t> m_indexOf;  // control id to its place in m_all
+  std::map<int, std::vector<std::string>> m_entries;  // lists whose entries were replaced
   HFONT__* m_font = nullptr;        // the CJK font every control shows its text in
   HICON__* m_bigIcon = nullptr;
   HICON__* m_smallIcon = nullptr;
