@@ -73,6 +73,10 @@ class Win32DialogWindowTest : public ::testing::Test {
     SetFocus(Item(id));
     Pump();
   }
+  void Wheel(HWND hwnd, int notches) {
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(notches * WHEEL_DELTA)), 0);
+    Pump();
+  }
   using Log = std::vector<std::string>;
 
   Win32DialogWindow window{kDialog};
@@ -140,6 +144,36 @@ TEST_F(Win32DialogWindowTest, TakesEnterInAFieldAsTheDefaultButton) {
   Pump();
   EXPECT_EQ(handler.log, (Log{"ok"}));
   EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+// The wheel is sent to the controls directly, as Windows 10 routes it to the control under the
+// pointer whether it has the focus or not.
+TEST_F(Win32DialogWindowTest, TurnsAListWithTheWheelOnlyWhileItHasTheFocus) {
+  window.SelectListEntry(kFixedList, 1);
+  window.SelectListEntry(kEditableList, 0);
+  COMBOBOXINFO editable{};
+  editable.cbSize = sizeof editable;
+  ASSERT_TRUE(GetComboBoxInfo(Item(kEditableList), &editable));
+  Focus(kEdit);
+  for (HWND unfocused : {Item(kFixedList), Item(kEditableList), editable.hwndItem}) {
+    Wheel(unfocused, -1);
+  }
+  EXPECT_EQ(window.ListSelection(kFixedList), 1);
+  EXPECT_EQ(window.ListSelection(kEditableList), 0);
+  EXPECT_EQ(window.GetText(kEditableList), "未使能");
+
+  Focus(kFixedList);  // with the focus the wheel steps as the arrow keys do
+  Wheel(Item(kFixedList), 1);
+  EXPECT_EQ(window.ListSelection(kFixedList), 0);
+  Focus(kEditableList);
+  Wheel(Item(kEditableList), -1);
+  EXPECT_EQ(window.GetText(kEditableList), "巳使能");
+
+  std::string lines;
+  for (int k = 0; k < 40; ++k) lines += "第 " + std::to_string(k) + " 行\n";
+  window.SetText(kLog, lines);
+  Wheel(Item(kLog), -1);  // a log scrolls without the focus
+  EXPECT_GT(SendMessageW(Item(kLog), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 }
 
 }  // namespace

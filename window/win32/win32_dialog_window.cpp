@@ -157,6 +157,34 @@ HICON LoadAppIcon(int metric, UINT dpi) {
                                        IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
+// A drop-down list changes its selection on the mouse wheel, and Windows 10 sends the wheel to
+// the control under the pointer, focused or not: a turn of the wheel over a list would choose an
+// entry the operator never went to. A list takes the wheel only while it or its edit field holds
+// the focus, as it takes the arrow keys; the wheel over any other list is dropped, whether the
+// system routed it there or a program sent it.
+LRESULT CALLBACK GuardListWheel(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                DWORD_PTR list) {
+  if (message == WM_MOUSEWHEEL) {
+    const HWND combo = reinterpret_cast<HWND>(list);
+    const HWND focus = GetFocus();
+    if (focus == nullptr || (focus != combo && IsChild(combo, focus) == FALSE)) return 0;
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, GuardListWheel, id);
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void GuardWheel(HWND combo) {
+  SetWindowSubclass(combo, GuardListWheel, 1, reinterpret_cast<DWORD_PTR>(combo));
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  // An editable list's field passes the wheel on to its list (or turns it itself).
+  if (GetComboBoxInfo(combo, &info) != FALSE && info.hwndItem != nullptr &&
+      info.hwndItem != combo) {
+    SetWindowSubclass(info.hwndItem, GuardListWheel, 1, reinterpret_cast<DWORD_PTR>(combo));
+  }
+}
+
 // Creates the controls of a template on a window, in tab order, with their initial texts and
 // list entries; placed later by PlaceControls.
 std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dialog) {
@@ -174,6 +202,7 @@ std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dial
       }
       SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
       SendMessageW(hwnd, CB_SETMINVISIBLE, win32::kListVisibleEntries, 0);
+      GuardWheel(hwnd);
     }
     created.push_back(hwnd);
   }
