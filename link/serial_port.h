@@ -80,7 +80,8 @@ class SerialPort {
   // link, one opened as a device only as that device, never another device that the name may
   // stand for meanwhile. Before any good open since the operator's choice, as Open.
   void Reopen();
-  // Applies speed, data bits, parity and stop bits; flow control stays as the driver has it.
+  // Applies speed, data bits, parity and stop bits to a raw line without software flow control
+  // (what each backend sets besides: SetLineTermios, SetLineDcb).
   void Configure();
   void Close();         // flushes both queues and closes; nothing when closed
   bool BytesWaiting();  // true when at least one received byte is waiting

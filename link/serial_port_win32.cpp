@@ -1,7 +1,5 @@
 // The serial port on Windows: a COM port opened for overlapped I/O and never waited on.
-#define NOMINMAX
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "link/serial_port_win32.h"
 
 #include <algorithm>
 #include <array>
@@ -9,8 +7,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "link/serial_port.h"
 
 namespace {
 
@@ -110,18 +106,13 @@ class Win32Line : public SerialLine {
     return true;
   }
 
-  // Speed, data bits, parity and stop bits; every other field of the driver's record, flow
-  // control and special characters included, stays as the driver returned it.
+  // The driver's record is read back only for what the console keeps of it (see SetLineDcb).
   void Configure(const SerialPort& settings) override {
     if (m_handle == INVALID_HANDLE_VALUE) return;
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
     ::GetCommState(m_handle, &dcb);
-    dcb.BaudRate = settings.m_baudRate;
-    dcb.ByteSize = settings.m_dataBits;
-    dcb.Parity = settings.m_parity;
-    dcb.StopBits = (settings.m_stopBits & 1) != 0 ? ONESTOPBIT : TWOSTOPBITS;
-    dcb.fBinary = 1;
+    SetLineDcb(dcb, settings);
     ::SetCommState(m_handle, &dcb);
   }
 
@@ -284,6 +275,43 @@ class Win32Line : public SerialLine {
 };
 
 }  // namespace
+
+// Raw, as on POSIX: every byte value passes unchanged both ways. No XON/XOFF either way (0x11
+// and 0x13 are data), no null stripping, no error character, no parity checking of received
+// bytes (a damaged byte is taken as it came and fails the frame check), no CTS or DSR output
+// handshake and no DSR sensitivity (an adapter that leaves those lines low would stall the
+// transmitter or swallow replies), DTR and RTS held on and never used for handshake, and a line
+// error does not stop transfers. A parity code other than none, odd or even is none, as on
+// POSIX. XonChar and XoffChar keep the usual 0x11 and 0x13, unused: SetCommState refuses a
+// record in which they are equal. XonLim and XoffLim stay as the driver has them: they mean
+// nothing without flow control, and the driver checks them against its queues.
+void SetLineDcb(DCB& dcb, const SerialPort& settings) {
+  dcb.DCBlength = sizeof(DCB);
+  dcb.BaudRate = settings.m_baudRate;
+  dcb.fBinary = TRUE;
+  dcb.fParity = FALSE;
+  dcb.fOutxCtsFlow = FALSE;
+  dcb.fOutxDsrFlow = FALSE;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.fDsrSensitivity = FALSE;
+  dcb.fTXContinueOnXoff = TRUE;
+  dcb.fOutX = FALSE;
+  dcb.fInX = FALSE;
+  dcb.fErrorChar = FALSE;
+  dcb.fNull = FALSE;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb.fAbortOnError = FALSE;
+  dcb.fDummy2 = 0;
+  dcb.wReserved = 0;
+  dcb.ByteSize = settings.m_dataBits;
+  dcb.Parity = settings.m_parity <= EVENPARITY ? settings.m_parity : NOPARITY;
+  dcb.StopBits = (settings.m_stopBits & 1) != 0 ? ONESTOPBIT : TWOSTOPBITS;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  dcb.ErrorChar = 0;
+  dcb.EofChar = 0;
+  dcb.EvtChar = 0;
+}
 
 std::unique_ptr<SerialLine> MakePlatformLine() { return std::make_unique<Win32Line>(); }
 

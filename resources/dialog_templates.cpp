@@ -341,14 +341,25 @@ const ControlTemplate kAboutControls[] = {
     {IDOK, K::DefPushButton, "确定", 178, 7, 32, 14, kTabStop, {}, nullptr},
 };
 
+// The question is one line of the label's width or more (the box grows with it); the buttons
+// keep to the bottom right corner. 否 takes the focus when the box opens.
+const ControlTemplate kQuestionControls[] = {
+    {IDC_STATIC, K::Icon, "", 10, 10, 21, 20, 0, {}, nullptr},
+    {IDC_QUESTION_TEXT, K::Label, "", 40, 16, 180, 8, 0, {}, nullptr},
+    {IDYES, K::PushButton, "是", 120, 40, 50, 14, kTabStop, {}, nullptr},
+    {IDNO, K::DefPushButton, "否", 176, 40, 50, 14, kTabStop, {}, nullptr},
+};
+
 const DialogTemplate kMain = {IDD_MAIN, "Quorvel", 503, 374, "MS Sans Serif", 8, kMainControls};
 const DialogTemplate kAbout = {IDD_ABOUTBOX,  "关于Quorvel", 217, 55, "MS Sans Serif", 8,
                                kAboutControls};
+const DialogTemplate kQuestion = {IDD_QUESTION, "", 236, 62, "MS Sans Serif", 8, kQuestionControls};
 
 }  // namespace
 
 const DialogTemplate& MainDialogTemplate() { return kMain; }
 const DialogTemplate& AboutDialogTemplate() { return kAbout; }
+const DialogTemplate& QuestionDialogTemplate() { return kQuestion; }
 
 const char* LoadResourceString(int id) { return id == IDS_ABOUTBOX ? "关于Quorvel" : ""; }
 

@@ -64,6 +64,9 @@ struct DialogTemplate {
 
 const DialogTemplate& MainDialogTemplate();   // template 102
 const DialogTemplate& AboutDialogTemplate();  // template 100
+// Template 103, the question box of the Windows window: the question (set when it opens) beside
+// an icon, and 是 and 否 under it, 否 the default.
+const DialogTemplate& QuestionDialogTemplate();
 // The string table: 101 is the About item's text. Unknown ids give "".
 const char* LoadResourceString(int id);
 // The template row of a control of template 102, or nullptr.

@@ -1,12 +1,13 @@
 #pragma once
 
-// The resource identifiers of the console, as a Windows resource header names them: the two
-// dialog templates, the string table, the icon, the About item of the system menu, and every
-// control of the main dialog (template 102), each after the label or caption it shows.
+// The resource identifiers of the console, as a Windows resource header names them: the dialog
+// templates, the string table, the icon, the About item of the system menu, and every control of
+// the main dialog (template 102), each after the label or caption it shows.
 
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDS_ABOUTBOX = 101;
 constexpr int IDD_MAIN = 102;
+constexpr int IDD_QUESTION = 103;  // the question box: 是 or 否
 constexpr int IDR_MAINFRAME = 128;
 constexpr int IDM_ABOUTBOX = 0x0010;
 
@@ -15,6 +16,10 @@ constexpr int IDM_ABOUTBOX = 0x0010;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDC_STATIC = -1;
+// The question box's answers, with the values Windows gives them, and its text.
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+constexpr int IDC_QUESTION_TEXT = 1200;
 
 constexpr int IDC_PREV_EVENT = 1000;        // 上一事件
 constexpr int IDC_UAN = 1001;               // Uan

@@ -434,7 +434,8 @@ TEST_P(TemplateLayout, GivesEveryTextRoomForALineOfCjkText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateLayout,
-                         ::testing::Values(&MainDialogTemplate, &AboutDialogTemplate));
+                         ::testing::Values(&MainDialogTemplate, &AboutDialogTemplate,
+                                           &QuestionDialogTemplate));
 
 // ---- About box and string table ----
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ class Win32DialogWindowTest : public ::testing::Test {
     SetFocus(Item(id));
     Pump();
   }
+  void Wheel(HWND hwnd, int notches) {
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(notches * WHEEL_DELTA)), 0);
+    Pump();
+  }
   using Log = std::vector<std::string>;
 
   Win32DialogWindow window{kDialog};
@@ -140,6 +145,148 @@ TEST_F(Win32DialogWindowTest, TakesEnterInAFieldAsTheDefaultButton) {
   Pump();
   EXPECT_EQ(handler.log, (Log{"ok"}));
   EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+// The wheel is sent to the controls directly, as Windows 10 routes it to the control under the
+// pointer whether it has the focus or not.
+TEST_F(Win32DialogWindowTest, TurnsAListWithTheWheelOnlyWhileItHasTheFocus) {
+  window.SelectListEntry(kFixedList, 1);
+  window.SelectListEntry(kEditableList, 0);
+  COMBOBOXINFO editable{};
+  editable.cbSize = sizeof editable;
+  ASSERT_TRUE(GetComboBoxInfo(Item(kEditableList), &editable));
+  Focus(kEdit);
+  for (HWND unfocused : {Item(kFixedList), Item(kEditableList), editable.hwndItem}) {
+    Wheel(unfocused, -1);
+  }
+  EXPECT_EQ(window.ListSelection(kFixedList), 1);
+  EXPECT_EQ(window.ListSelection(kEditableList), 0);
+  EXPECT_EQ(window.GetText(kEditableList), "未使能");
+
+  Focus(kFixedList);  // with the focus the wheel steps as the arrow keys do
+  Wheel(Item(kFixedList), 1);
+  EXPECT_EQ(window.ListSelection(kFixedList), 0);
+  Focus(kEditableList);
+  Wheel(Item(kEditableList), -1);
+  EXPECT_EQ(window.GetText(kEditableList), "巳使能");
+
+  std::string lines;
+  for (int k = 0; k < 40; ++k) lines += "第 " + std::to_string(k) + " 行\n";
+  window.SetText(kLog, lines);
+  Wheel(Item(kLog), -1);  // a log scrolls without the focus
+  EXPECT_GT(SendMessageW(Item(kLog), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
+// The question box is answered from a thread timer, which Ask's own message loop runs: one key
+// a tick once the box shows, to the control with the focus.
+struct Question {
+  std::vector<WPARAM> keys;
+  size_t next = 0;
+  DWORD deadline = GetTickCount() + 5000;  // a box that never shows ends the test's wait
+  HWND owner = nullptr;
+  std::string seen;   // caption | question | 是 button | 否 button | the focused button
+  bool fits = false;  // the whole question in its label, everything inside the box, centred
+};
+Question* g_question = nullptr;
+
+std::string TextOf(HWND hwnd) {
+  wchar_t text[256] = {};
+  const int n = GetWindowTextW(hwnd, text, 256);
+  return win32::Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(text), n));
+}
+
+RECT RectIn(HWND parent, HWND child) {
+  RECT r{};
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+bool Inside(const RECT& outer, const RECT& inner) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+BOOL CALLBACK FindOwnedBox(HWND hwnd, LPARAM found) {
+  if (GetWindow(hwnd, GW_OWNER) != g_question->owner || !IsWindowVisible(hwnd)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = hwnd;
+  return FALSE;
+}
+
+void LookAt(Question& q, HWND box) {
+  HWND label = GetDlgItem(box, IDC_QUESTION_TEXT);
+  q.seen = TextOf(box) + "|" + TextOf(label) + "|" + TextOf(GetDlgItem(box, IDYES)) + "|" +
+           TextOf(GetDlgItem(box, IDNO)) + "|" + TextOf(GetFocus());
+  wchar_t text[256] = {};
+  GetWindowTextW(label, text, 256);
+  RECT room{}, client{}, a{}, b{};
+  GetClientRect(label, &room);
+  RECT need = room;
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  DrawTextW(dc, text, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  GetClientRect(box, &client);
+  const RECT question = RectIn(box, label);
+  const RECT yes = RectIn(box, GetDlgItem(box, IDYES));
+  const RECT no = RectIn(box, GetDlgItem(box, IDNO));
+  GetWindowRect(box, &a);
+  GetWindowRect(q.owner, &b);
+  q.fits = Inside(room, need) && Inside(client, question) && Inside(client, no) &&
+           yes.top >= question.bottom && yes.left >= client.left && yes.right <= no.left &&
+           std::abs((a.left + a.right) - (b.left + b.right)) <= 2 &&
+           std::abs((a.top + a.bottom) - (b.top + b.bottom)) <= 2;
+}
+
+void CALLBACK StepQuestion(HWND, UINT, UINT_PTR, DWORD) {
+  Question& q = *g_question;
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindOwnedBox, reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr && GetTickCount() > q.deadline) PostQuitMessage(0);
+  if (box == nullptr || q.next >= q.keys.size()) return;
+  if (q.next == 0) LookAt(q, box);
+  PostMessageW(GetFocus(), WM_KEYDOWN, q.keys[q.next], 0);
+  PostMessageW(GetFocus(), WM_KEYUP, q.keys[q.next++], 0);
+}
+
+TEST_F(Win32DialogWindowTest, AsksInItsOwnBoxWhereOnlyYesAnswersTrue) {
+  const std::string kQuestion = "确定清除仪表中的全部事件记录吗？此操作不可恢复。";
+  const std::string kLong = kQuestion + kQuestion + kQuestion + kQuestion;
+  struct Case {
+    std::vector<WPARAM> keys;
+    std::string text;
+    bool answer;
+  };
+  // Each box takes Wine two seconds to close on a screen without a window manager: few cases.
+  const Case cases[] = {
+      {{VK_ESCAPE}, kQuestion, false},
+      {{VK_RETURN}, kQuestion, false},
+      {{VK_TAB, VK_SPACE}, kLong, true},
+  };
+  window.SetCaption("C:\\quorvel\\quorvel.exe");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys.front());
+    Question q;
+    q.keys = c.keys;
+    q.owner = window.Handle();
+    g_question = &q;
+    ASSERT_EQ(window.SetTimer(1, 50), 1);  // the console's period
+    window.PostMessage(WM_LINK_DONE, 7, 0);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, StepQuestion);
+    EXPECT_EQ(window.Ask(c.text), c.answer);
+    KillTimer(nullptr, timer);
+    KillTimer(window.Handle(), 1);
+    EXPECT_EQ(q.next, c.keys.size());
+    EXPECT_EQ(q.seen, "C:\\quorvel\\quorvel.exe|" + c.text + "|是|否|否");
+    EXPECT_TRUE(q.fits);
+    EXPECT_EQ(handler.log, Log{}) << "no tick and no posted message while the box is open";
+    Pump();
+    ASSERT_FALSE(handler.log.empty());
+    EXPECT_EQ(handler.log.front(), "posted 1224/7");
+    handler.log.clear();
+  }
+  g_question = nullptr;
 }
 
 }  // namespace

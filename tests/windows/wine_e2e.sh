@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # quorvel.exe under Wine and Xvfb (the run's screen) against the simulated meter, driven through its keyboard only:
-# the console polls the rotation of three blocks; Enter stops continuous reading, Shift+Tab walks
-# the tab order back to "写参数" and Space presses it, so the meter receives the parameter block
-# (function 16 at 0x0300, 44 registers); a screenshot is saved; Escape closes the window.
-# Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM SCREENSHOT
+# the console polls the rotation of three blocks; Enter stops continuous reading; Shift+Tab walks
+# the tab order back to "清事件" and Space presses it: Escape in the question box sends nothing,
+# 是 (Tab, Space) the clear (function 9); Shift+Tab then walks on to "写参数" and Space presses
+# it, so the meter receives the parameter block (function 16 at 0x0300, 44 registers); the
+# question box and the window are saved as screenshots; Escape closes the window.
+# Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM SCREENSHOT QUESTION_SCREENSHOT
 # Wine's COM1 is $WINEPREFIX/quorvel-com1 (wine_prefix.sh), pointed at the meter's terminal here.
 set -eEuo pipefail
 
@@ -38,6 +40,7 @@ exe="$1"
 tab_steps="$2"
 sim="$3"
 screenshot="$4"
+question_screenshot="$5"
 wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
 
 skip() {
@@ -79,10 +82,15 @@ export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")"
 
 # Wine's programs never write to the test's own output: what they leave running (a session after
 # a crash) would hold it open.
-"$wine" "$tab_steps" 1088 </dev/null >"$work/steps.txt" 2>>"$work/quorvel.log" ||
-  fail "tab_steps did not run"
-steps=$(tr -d '\r' <"$work/steps.txt")
-[[ "$steps" =~ ^[0-9]+$ ]] || fail "tab_steps gave '$steps'"
+# Shift+Tab presses from the send log, where the focus starts, to "清事件" (1154), and from there
+# to "写参数" (1088).
+steps=()
+for route in 1154 "1088 1154"; do
+  "$wine" "$tab_steps" $route </dev/null >"$work/steps.txt" 2>>"$work/quorvel.log" ||
+    fail "tab_steps did not run"
+  steps+=("$(tr -d '\r' <"$work/steps.txt")")
+  [[ "${steps[-1]}" =~ ^[0-9]+$ ]] || fail "tab_steps $route gave '${steps[-1]}'"
+done
 
 # The simulated meter on a pseudo-terminal, which becomes Wine's COM1; no other COMn of the
 # prefix leads to a port.
@@ -128,10 +136,46 @@ quiet() {
 }
 wait_for 15 quiet || fail "polling went on after Enter"
 
-# From the send log, where the focus starts, back to "写参数" (all buttons are enabled while idle).
-keys=()
-for ((k = 0; k < steps; ++k)); do keys+=(shift+Tab); done
-xdotool key --delay 40 "${keys[@]}"
+# Presses Shift+Tab $1 times (all buttons are enabled while idle).
+back_tab() {
+  local keys=() k
+  for ((k = 0; k < $1; ++k)); do keys+=(shift+Tab); done
+  [ "$1" = 0 ] || xdotool key --delay 40 "${keys[@]}"
+}
+# The question box: the other window captioned with quorvel.exe, given the keyboard.
+box=""
+find_box() {
+  box=$(xdotool search --onlyvisible --name 'quorvel\.exe' 2>/dev/null | grep -vx "$window" | head -n1)
+  [ -n "$box" ]
+}
+box_closed() { ! find_box; }
+ask_clear() {
+  xdotool key space
+  wait_for 10 find_box || fail "清事件 asked nothing: no question box"
+  sleep 0.3  # drawn
+}
+
+back_tab "${steps[0]}"
+ask_clear
+[ -z "$question_screenshot" ] || import -window root "$question_screenshot"
+xdotool windowfocus --sync "$box"
+xdotool key Escape
+wait_for 10 box_closed || fail "Escape did not close the question box"
+sleep 1
+! grep -q "] rx 01 09" "$work/sim.log" || fail "the events were cleared although Escape answered 否"
+xdotool windowfocus --sync "$window"
+ask_clear
+xdotool windowfocus --sync "$box"
+xdotool key Tab space
+wait_for 10 box_closed || fail "是 did not close the question box"
+wait_for 10 received "01 09 00 00 00 00 DD CB" || fail "no 清事件 frame after 是 (function 9)"
+[ "$(grep -c "] rx 01 09" "$work/sim.log")" = 1 ] || fail "more than one clear reached the meter"
+wait_for 10 grep -q "] tx 01 09" "$work/sim.log" || fail "the meter did not answer the clear"
+sleep 0.5  # the completion is handled and the buttons are enabled again
+echo "清事件 asked, refused and cleared after $((SECONDS - started)) s"
+
+xdotool windowfocus --sync "$window"
+back_tab "${steps[1]}"
 xdotool key space
 wait_for 15 received "01 10 03 00 00 2C 58" || fail "no 写参数 frame (function 16 at 0x0300, 44 registers)"
 wait_for 10 grep -q "] tx 01 10 03 00 00 2C" "$work/sim.log" || fail "the meter did not answer the write"

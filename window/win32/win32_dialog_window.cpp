@@ -157,6 +157,34 @@ HICON LoadAppIcon(int metric, UINT dpi) {
                                        IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
+// A drop-down list changes its selection on the mouse wheel, and Windows 10 sends the wheel to
+// the control under the pointer, focused or not: a turn of the wheel over a list would choose an
+// entry the operator never went to. A list takes the wheel only while it or its edit field holds
+// the focus, as it takes the arrow keys; the wheel over any other list is dropped, whether the
+// system routed it there or a program sent it.
+LRESULT CALLBACK GuardListWheel(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                DWORD_PTR list) {
+  if (message == WM_MOUSEWHEEL) {
+    const HWND combo = reinterpret_cast<HWND>(list);
+    const HWND focus = GetFocus();
+    if (focus == nullptr || (focus != combo && IsChild(combo, focus) == FALSE)) return 0;
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, GuardListWheel, id);
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void GuardWheel(HWND combo) {
+  SetWindowSubclass(combo, GuardListWheel, 1, reinterpret_cast<DWORD_PTR>(combo));
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  // An editable list's field passes the wheel on to its list (or turns it itself).
+  if (GetComboBoxInfo(combo, &info) != FALSE && info.hwndItem != nullptr &&
+      info.hwndItem != combo) {
+    SetWindowSubclass(info.hwndItem, GuardListWheel, 1, reinterpret_cast<DWORD_PTR>(combo));
+  }
+}
+
 // Creates the controls of a template on a window, in tab order, with their initial texts and
 // list entries; placed later by PlaceControls.
 std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dialog) {
@@ -174,6 +202,7 @@ std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dial
       }
       SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
       SendMessageW(hwnd, CB_SETMINVISIBLE, win32::kListVisibleEntries, 0);
+      GuardWheel(hwnd);
     }
     created.push_back(hwnd);
   }
@@ -236,19 +265,23 @@ void SizeWindow(HWND hwnd, SIZE client, int dpi) {
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
-// Centres a window on the work area of the screen it is on.
-void CentreWindow(HWND hwnd) {
+// Centres a window over another (the window that owns it), or on the work area of its screen,
+// and keeps it on that screen.
+void CentreWindow(HWND hwnd, HWND over = nullptr) {
   RECT window{};
   GetWindowRect(hwnd, &window);
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  GetMonitorInfoW(MonitorFromWindow(over != nullptr ? over : hwnd, MONITOR_DEFAULTTOPRIMARY),
+                  &monitor);
   const RECT& area = monitor.rcWork;
+  RECT around = area;
+  if (over != nullptr) GetWindowRect(over, &around);
   const int cx = window.right - window.left;
   const int cy = window.bottom - window.top;
-  SetWindowPos(hwnd, nullptr,
-               std::max<int>(area.left, area.left + (area.right - area.left - cx) / 2),
-               std::max<int>(area.top, area.top + (area.bottom - area.top - cy) / 2), 0, 0,
+  const int x = std::min<int>(around.left + (around.right - around.left - cx) / 2, area.right - cx);
+  const int y = std::min<int>(around.top + (around.bottom - around.top - cy) / 2, area.bottom - cy);
+  SetWindowPos(hwnd, nullptr, std::max<int>(area.left, x), std::max<int>(area.top, y), 0, 0,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
@@ -306,6 +339,96 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         state->icon = nullptr;
       }
       return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// The question box: template 103, modal, centred on the window that asks. 否 is its default
+// button and starts with the focus, so Enter answers 否 until the operator moves to 是; Escape,
+// the close box and Alt+F4 (the Cancel command) answer 否 too.
+struct QuestionState {
+  std::wstring caption;
+  std::wstring text;
+  HFONT font = nullptr;
+};
+
+// The widest line of a question; a longer one is broken into lines.
+constexpr int kQuestionMaxWidthDlu = 320;
+
+// Grows the question's label to its text, measured as the label draws it, and the box with it,
+// to the right and down; the buttons keep to the bottom right corner. Returns the client size.
+SIZE FitQuestion(HWND box, const DialogTemplate& dialog, SIZE client, HFONT font, int dpi) {
+  HWND label = GetDlgItem(box, IDC_QUESTION_TEXT);
+  RECT cell{};
+  GetWindowRect(label, &cell);
+  MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&cell), 2);
+  const std::wstring text = Wide(WindowText(label));
+  HDC dc = GetDC(box);
+  const win32::BaseUnits units = MeasureBaseUnits(dc, dialog, dpi);
+  HGDIOBJ old = SelectObject(dc, font);
+  RECT need{0, 0, win32::DluToPixelsX(kQuestionMaxWidthDlu, units), 0};
+  // As a left-aligned label draws its text.
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+            DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(box, dc);
+  const int dx = std::max<int>(0, need.right - (cell.right - cell.left));
+  const int dy = std::max<int>(0, need.bottom - (cell.bottom - cell.top));
+  SetWindowPos(label, nullptr, 0, 0, cell.right - cell.left + dx, cell.bottom - cell.top + dy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int id : {IDYES, IDNO}) {
+    HWND button = GetDlgItem(box, id);
+    RECT r{};
+    GetWindowRect(button, &r);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(button, nullptr, r.left + dx, r.top + dy, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return {client.cx + dx, client.cy + dy};
+}
+
+INT_PTR CALLBACK QuestionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      auto* state = reinterpret_cast<QuestionState*>(lParam);
+      const DialogTemplate& dialog = QuestionDialogTemplate();
+      const int dpi = static_cast<int>(DpiOf(hwnd));
+      HDC dc = GetDC(hwnd);
+      state->font = MakeFont(CjkFace(dc).c_str(), dialog.fontPoints, dpi, GB2312_CHARSET);
+      ReleaseDC(hwnd, dc);
+      // The system's question mark, shared by every program: never destroyed here.
+      const int iconSize = MetricForDpi(SM_CXICON, static_cast<UINT>(dpi));
+      auto icon = static_cast<HICON>(
+          LoadImageW(nullptr, IDI_QUESTION, IMAGE_ICON, iconSize, iconSize, LR_SHARED));
+      if (icon == nullptr) icon = LoadIconW(nullptr, IDI_QUESTION);
+      SetWindowTextW(hwnd, state->caption.c_str());
+      const std::vector<HWND> controls = CreateTemplateControls(hwnd, dialog);
+      SIZE client = PlaceControls(hwnd, dialog, controls, state->font, icon, dpi);
+      SetDlgItemTextW(hwnd, IDC_QUESTION_TEXT, state->text.c_str());
+      client = FitQuestion(hwnd, dialog, client, state->font, dpi);
+      SizeWindow(hwnd, client, dpi);
+      CentreWindow(hwnd, GetWindow(hwnd, GW_OWNER));
+      SendMessageW(hwnd, DM_SETDEFID, IDNO, 0);
+      SetFocus(GetDlgItem(hwnd, IDNO));
+      return FALSE;
+    }
+    case WM_COMMAND:
+      // The buttons' focus notifications come this way too; only a click (or the keyboard's
+      // Enter and Escape, which come as one) answers.
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+      switch (LOWORD(wParam)) {
+        case IDYES:
+          EndDialog(hwnd, IDYES);
+          return TRUE;
+        case IDNO:
+        case IDCANCEL:
+        case IDOK:
+          EndDialog(hwnd, IDNO);
+          return TRUE;
+        default:
+          return FALSE;
+      }
     default:
       return FALSE;
   }
@@ -484,12 +607,16 @@ void Win32DialogWindow::MessageBox(const std::string& text) {
 }
 
 bool Win32DialogWindow::Ask(const std::string& text) {
-  std::wstring title(static_cast<size_t>(GetWindowTextLengthW(m_hwnd)) + 1, L'\0');
-  title.resize(static_cast<size_t>(GetWindowTextW(m_hwnd, title.data(), static_cast<int>(title.size()))));
-  m_gate.BeginMessageBox();
-  const int answer = ::MessageBoxW(m_hwnd, Wide(text).c_str(), title.c_str(),
-                                   MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION);
+  QuestionState state;
+  state.caption = Wide(WindowText(m_hwnd));
+  state.text = Wide(text);
+  const EmptyTemplate empty = MakeTemplate(kDialogStyle);
+  m_gate.BeginMessageBox();  // ticks and posted messages wait for the answer
+  const INT_PTR answer = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &empty.header,
+                                                 IsWindowVisible(m_hwnd) ? m_hwnd : nullptr,
+                                                 QuestionProc, reinterpret_cast<LPARAM>(&state));
   m_gate.EndMessageBox();
+  if (state.font != nullptr) DeleteObject(state.font);
   return answer == IDYES;
 }
 
