@@ -2,9 +2,11 @@
 #include "console/console_app.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "console/host_settings.h"
 #include "console/main_dialog.h"
 #include "device/text_format.h"
 
@@ -21,9 +23,14 @@ bool MainDialog::OnInitDialog() {
   m_link.m_notifyWnd = &m_window;
   m_link.m_protocol = kProtocolRtu;
   m_link.SetDefaults();
+  if (m_startSettings) ApplyStartSettings(*m_startSettings);
   RefreshPortList();
   m_link.Open();  // a port that does not open shows as " 打不开 " in the settings summary
   ReportOpen();   // and 提示信息 says why
+  // Settings that could not be taken from the file are said first.
+  if (!m_startNotice.empty()) {
+    m_status = m_status.empty() ? m_startNotice : m_startNotice + "；" + m_status;
+  }
 
   m_timerId = 1;
   m_timerId = m_window.SetTimer(1, m_link.m_timerPeriod);
@@ -54,6 +61,21 @@ bool MainDialog::OnInitDialog() {
   return true;
 }
 
+void MainDialog::ApplyStartSettings(const HostSettings& settings) {
+  m_link.m_protocol = settings.protocol;
+  m_link.m_slaveAddress = settings.address;
+  ApplyPortId(settings.port);
+  m_link.m_baudRate = settings.baud;
+  m_link.m_parity = settings.parity;
+  m_link.m_dataBits = settings.dataBits;
+  m_link.m_stopBits = settings.stopBits;
+}
+
+HostSettings MainDialog::HostSettingsInUse() const {
+  return {m_link.m_protocol, m_link.m_slaveAddress, m_link.PortId(), m_link.m_baudRate,
+          m_link.m_parity,   m_link.m_dataBits,     static_cast<uint8_t>(m_link.m_stopBits & 1 ? 1 : 2)};
+}
+
 void MainDialog::LoadRegisterTable() {
   std::copy(RegisterTable.begin(), RegisterTable.end(), m_regTable);
   m_regIndex = kParameterFirst;  // register 0x300, the first of the parameter block
@@ -71,10 +93,23 @@ int ConsoleApp::InitInstance() {
   DialogWindow& window = m_host.Window();
   MainDialog dialog(window);
   window.SetHandler(&dialog);
+  const std::string settingsFile = HostSettingsPath();
+  if (!m_options.defaults) {
+    LoadedHostSettings loaded = LoadHostSettings(settingsFile);
+    dialog.m_startSettings = loaded.settings;
+    dialog.m_startNotice = loaded.notice;
+    if (!loaded.notice.empty()) std::fprintf(stderr, "quorvel: %s\n", loaded.notice.c_str());
+  }
   int exitCode = 0;
   if (dialog.OnInitDialog()) {
     m_host.RunModal();
     dialog.OnDestroy();
+    // A clean end: the line in use is what the next run starts with.
+    if (!m_options.defaults) {
+      if (const auto failed = SaveHostSettings(settingsFile, dialog.HostSettingsInUse())) {
+        std::fprintf(stderr, "quorvel: the host settings were not saved: %s\n", failed->c_str());
+      }
+    }
   } else {
     exitCode = -1;
   }

@@ -87,6 +87,7 @@ void MainDialog::OnLineLost() {
 // is no longer trusted: the device may now reach another bus.
 void MainDialog::OnLineBack() {
   InvalidateParameters();
+  RefreshPortList();  // an adapter back under another kernel name has another name
   m_lineWatch = {};
   ShowLineNotice(LineBackText(PortLabel(), m_link.LastError().device));
 }

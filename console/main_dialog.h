@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "console/host_settings.h"
 #include "console/line_watch.h"
 #include "device/register_table.h"
 #include "device/text_number.h"
@@ -41,6 +42,9 @@ class MainDialog : public DialogHandler {
   // be created: the caller then ends the process with exit code -1.
   bool OnInitDialog();
   void OnDestroy();
+  // The host settings of the last run into the link, before the port is first opened.
+  void ApplyStartSettings(const HostSettings& settings);
+  HostSettings HostSettingsInUse() const;
   void LoadRegisterTable();
 
   // Data exchange between the fields and their members (main_dialog.cpp).
@@ -101,6 +105,7 @@ class MainDialog : public DialogHandler {
   std::string PortIdOfName(const std::string& name) const;  // "" for no entry of that name
   // The entry of that name becomes the link's port; false when no entry has that name.
   bool ApplyPortChoice(const std::string& shownName);
+  bool ApplyPortId(const std::string& id);  // "COM3", or an adapter's path
 
   // Transaction controller (transaction_controller.cpp).
   void OnTimer(int timerId);
@@ -319,6 +324,10 @@ class MainDialog : public DialogHandler {
   // The port list as shown, and the names of the adapters seen during this run by their paths.
   std::vector<PortEntry> m_portEntries;
   std::map<std::string, std::string> m_adapterNames;
+  // The host settings to start with (quorvel.ini), and why there are none when the file could not
+  // be taken.
+  std::optional<HostSettings> m_startSettings;
+  std::string m_startNotice;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
 };

@@ -88,7 +88,10 @@ void MainDialog::RefreshPortList() {
 void MainDialog::OnPortListOpening() { RefreshPortList(); }
 
 bool MainDialog::ApplyPortChoice(const std::string& shownName) {
-  const std::string id = PortIdOfName(shownName);
+  return ApplyPortId(PortIdOfName(shownName));
+}
+
+bool MainDialog::ApplyPortId(const std::string& id) {
   if (id.empty()) return false;
   uint32_t number = 0;
   if (NumberedPort(id, number)) {

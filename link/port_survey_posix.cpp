@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 
+#include "link/port_catalog.h"
 #include "link/serial_port_posix.h"
 
 namespace {
@@ -263,9 +264,17 @@ int PrintPortSurvey(std::FILE* out) {
                  "in again:\n  sudo usermod -aG dialout \"$USER\"\n");
   }
 
+  // The port list's own entries after COM1 to COM9, as the window lists them.
+  const std::vector<PortEntry> adapters = ListAdapters();
+  std::fprintf(out, "\nAdapters in the port list:%s\n", adapters.empty() ? " none" : "");
+  for (const PortEntry& adapter : adapters) {
+    std::fprintf(out, "  %-32s %s\n", Printable(adapter.name).c_str(),
+                 Printable(adapter.path).c_str());
+  }
+
   const std::vector<UnnamedDevice> unnamed = UnnamedSerialDevices(ports);
-  std::fprintf(out, "\nSerial devices no COMn stands for:%s\n", unnamed.empty() ? " none" : "");
   if (unnamed.empty()) return 0;
+  std::fprintf(out, "\nTo give a serial device a fixed COMn instead:\n");
   // Suggested names: COMn that have no link and stand for nothing present.
   std::vector<std::string> free;
   for (const SurveyedPort& port : ports) {

@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "console/console_app.h"
+#include "console/host_settings.h"
 #include "console_fixture.h"
 
 namespace {
@@ -86,7 +89,9 @@ class ConsoleAppTest : public ::testing::Test, public DialogHost {
   void RunModal() override {
     ++runs;
     captionDuringRun = window.Caption();
+    statusAtStart = window.GetText(IDC_STATUS);
     window.Ticks(8);
+    if (during) during();
     txCountText = window.GetText(1009);
   }
 
@@ -94,6 +99,8 @@ class ConsoleAppTest : public ::testing::Test, public DialogHost {
   int runs = 0;
   std::string captionDuringRun;
   std::string txCountText;
+  std::string statusAtStart;
+  std::function<void()> during;  // what the operator does while the window runs
 
  private:
   std::filesystem::path m_dir;
@@ -119,6 +126,103 @@ TEST_F(ConsoleAppTest, WithoutATimerTheRunEndsWithCodeMinusOneAndTheMessage) {
   EXPECT_EQ(runs, 0);
   ASSERT_EQ(window.MessageBoxes().size(), 1u);
   EXPECT_EQ(window.MessageBoxes()[0], "Set timer error !");
+}
+
+#ifndef _WIN32
+// The line chosen in one run is the line of the next: saved at the end, taken at the start.
+TEST_F(ConsoleAppTest, TheHostSettingsOfARunAreTheStartOfTheNext) {
+  during = [this] {
+    window.Focus(IDC_BAUD);
+    window.Choose(IDC_BAUD, 6);  // 19200
+    window.Focus(IDC_PARITY);
+    window.Choose(IDC_PARITY, 2);  // EVEN
+    window.Focus(IDC_SLAVE_ADDRESS);
+    window.Type(IDC_SLAVE_ADDRESS, "7");
+    window.Focus(IDC_TX_LOG);
+  };
+  ConsoleApp(*this).InitInstance();
+  const auto saved = LoadHostSettings(HostSettingsPath());
+  ASSERT_TRUE(saved.settings) << saved.notice;
+  EXPECT_EQ(saved.settings->baud, 19200u);
+  EXPECT_EQ(saved.settings->address, 7);
+
+  during = nullptr;
+  ConsoleApp(*this).InitInstance();
+  EXPECT_EQ(window.GetText(IDC_BAUD), "19200");
+  EXPECT_EQ(window.GetText(IDC_PARITY), "EVEN");
+  EXPECT_EQ(window.GetText(IDC_SLAVE_ADDRESS), "7");
+
+  // --defaults starts as without a file, and leaves the file as it was.
+  const std::string before = FormatHostSettings(*saved.settings);
+  ConsoleApp(*this, StartOptions{true}).InitInstance();
+  EXPECT_EQ(window.GetText(IDC_BAUD), "9600");
+  EXPECT_EQ(FormatHostSettings(*LoadHostSettings(HostSettingsPath()).settings), before);
+}
+
+// A file that cannot be taken is said in 提示信息 (a Windows user sees no standard error) and the
+// start is as without one. The test runs as root in CI, so a folder stands where the file should.
+TEST_F(ConsoleAppTest, ASettingsFileThatCannotBeTakenIsSaidAndIgnored) {
+  const std::filesystem::path file = std::filesystem::u8path(HostSettingsPath());
+  const struct {
+    const char* text;  // nullptr: a folder at the file's path
+    const char* said;
+  } cases[] = {
+      {"[host]\nprotocol=Modbus RTU\naddress=300\n", "第 3 行的 address 不在可选范围内"},
+      {"\x01\x02garbage", "第 1 行不是设定"},
+      {"[host]\nbaud=9600\n", "缺少 protocol"},
+      {nullptr, "无法读取（不是文件）"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    std::filesystem::remove_all(file);
+    if (c.text != nullptr) {
+      std::ofstream(file) << c.text;
+    } else {
+      std::filesystem::create_directories(file);
+    }
+    ConsoleApp(*this).InitInstance();
+    EXPECT_EQ(statusAtStart.rfind("通讯设定文件 " + HostSettingsPath() + " " + c.said + "，使用默认设定", 0),
+              0u)
+        << statusAtStart;
+    EXPECT_EQ(window.GetText(IDC_BAUD), "9600");
+  }
+}
+#endif
+
+// The settings file goes through a path with Chinese characters (a Chinese user name) both ways.
+TEST(HostSettingsFile, IsWrittenAndReadThroughAPathWithChineseCharacters) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / std::filesystem::path(u8"quorvel-操作员-设定");
+  std::filesystem::remove_all(folder);
+  const std::u8string utf8 = (folder / "quorvel.ini").u8string();
+  const std::string file(utf8.begin(), utf8.end());
+  HostSettings settings;
+  settings.port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  settings.baud = 4800;
+  settings.stopBits = 1;
+  ASSERT_EQ(SaveHostSettings(file, settings), std::nullopt);
+  const LoadedHostSettings loaded = LoadHostSettings(file);
+  ASSERT_TRUE(loaded.settings) << loaded.notice;
+  EXPECT_EQ(*loaded.settings, settings);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(HostSettingsFile, TakesOnlyValuesTheSettingsRowOffers) {
+  const std::string good = FormatHostSettings(HostSettings{});
+  ASSERT_TRUE(ParseHostSettings(good).settings);
+  const std::pair<const char*, const char*> bad[] = {
+      {"protocol=Modbus RTU", "protocol=Modbus TCP"}, {"address=1", "address=0"},
+      {"address=1", "address=4294967297"},            {"port=COM1", "port=COM10"},
+      {"port=COM1", "port=ttyUSB0"},                  {"baud=9600", "baud=115200"},
+      {"parity=NONE", "parity=none"},                 {"data_bits=8", "data_bits=9"},
+      {"stop_bits=2", "stop_bits=1.5"},               {"[host]", "[other]"},
+      {"baud=9600", "baud=9600\nbaud=9600"},         {"port=COM1", "port=/dev/x\x1b[2J"},
+  };
+  for (const auto& [from, to] : bad) {
+    std::string text = good;
+    text.replace(text.find(from), std::string(from).size(), to);
+    EXPECT_FALSE(ParseHostSettings(text).settings) << to;
+  }
 }
 
 }  // namespace

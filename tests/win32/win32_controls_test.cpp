@@ -118,6 +118,7 @@ TEST(Win32Controls, TurnCommandCodesIntoTheNotificationsOfTheMessageTable) {
   EXPECT_EQ(NotificationOf(K::Edit, kEnKillFocus), Notification::KillFocus);
   EXPECT_EQ(NotificationOf(K::DropDown, kCbnSetFocus), Notification::SetFocus);
   EXPECT_EQ(NotificationOf(K::DropList, kCbnKillFocus), Notification::KillFocus);
+  EXPECT_EQ(NotificationOf(K::DropList, kCbnDropDown), Notification::DropDown);
   // The same numbers mean other things for other classes: an edit's change (0x300), a list's
   // selection change (1) and double click (2) are no notifications of the dialog.
   EXPECT_EQ(NotificationOf(K::Edit, kCbnSetFocus), std::nullopt);

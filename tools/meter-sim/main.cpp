@@ -67,7 +67,9 @@ int main(int argc, char** argv) {
   ModbusSlave slave(meter);
   FaultInjector faults(options.faults, options.seed ^ 0x9E3779B9u);
   PtyLink pty;
-  if (!pty.Open(error) || !pty.PlaceLink(options.port, error)) {
+  const std::string linkPath =
+      options.byId.empty() ? PortLinkPath(options.port) : ByIdLinkPath(options.byId, error);
+  if (linkPath.empty() || !pty.Open(error) || !pty.PlaceLink(linkPath, error)) {
     std::fprintf(stderr, "quorvel-sim: %s\n", error.c_str());
     return 1;
   }
@@ -81,7 +83,11 @@ int main(int argc, char** argv) {
       line.stopBits, options.seed);
   std::printf("device: %s\n", pty.DevicePath().c_str());
   std::printf("link: %s\n", pty.LinkPath().c_str());
-  std::printf("Open COM%u in the console; Ctrl+C stops the meter.\n", options.port);
+  if (options.byId.empty()) {
+    std::printf("Open COM%u in the console; Ctrl+C stops the meter.\n", options.port);
+  } else {
+    std::printf("Choose it in the console's port list; Ctrl+C stops the meter.\n");
+  }
   std::fflush(stdout);
 
   SimServer server(meter, slave, faults, pty, options.verbose ? stderr : nullptr);
@@ -91,6 +97,6 @@ int main(int argc, char** argv) {
       "quorvel-sim: %llu requests received, %llu of them dropped while a reply was pending\n",
       static_cast<unsigned long long>(server.Received()),
       static_cast<unsigned long long>(server.DroppedBusy()));
-  std::printf("quorvel-sim: stopped, %s removed\n", PortLinkPath(options.port).c_str());
+  std::printf("quorvel-sim: stopped, %s removed\n", linkPath.c_str());
   return 0;
 }

@@ -42,6 +42,19 @@ std::string PortLinkPath(uint32_t port) {
   return ConfigHome() + "/quorvel/ports/COM" + std::to_string(port);
 }
 
+std::string ByIdLinkPath(const std::string& name, std::string& error) {
+  const char* folder = std::getenv("QUORVEL_SERIAL_BY_ID");
+  if (folder == nullptr || folder[0] != '/') {
+    error = "--by-id needs QUORVEL_SERIAL_BY_ID: the folder the console lists adapters from";
+    return {};
+  }
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    error = "--by-id needs a file name, not " + name;
+    return {};
+  }
+  return std::string(folder) + "/" + name;
+}
+
 PtyLink::~PtyLink() {
   RemoveLink();
   if (m_watch >= 0) ::close(m_watch);
@@ -90,8 +103,7 @@ void PtyLink::ReleaseAfterClose() {
   ::ioctl(m_slave, TIOCNXCL);
 }
 
-bool PtyLink::PlaceLink(uint32_t port, std::string& error) {
-  const std::string path = PortLinkPath(port);
+bool PtyLink::PlaceLink(const std::string& path, std::string& error) {
   const size_t slash = path.rfind('/');
   if (!MakeDirectories(path.substr(0, slash))) {
     error = "cannot create " + path.substr(0, slash) + ": " + std::strerror(errno);

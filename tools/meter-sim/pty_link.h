@@ -6,6 +6,10 @@
 // The link through which the console finds COMn: $XDG_CONFIG_HOME/quorvel/ports/COMn, or
 // ~/.config/quorvel/ports/COMn.
 std::string PortLinkPath(uint32_t port);
+// The link through which the console lists the meter as an adapter: NAME in the folder
+// $QUORVEL_SERIAL_BY_ID (tests only: the system's /dev/serial/by-id is never written). Empty, with
+// the reason in error, when that is not set or NAME is no plain file name.
+std::string ByIdLinkPath(const std::string& name, std::string& error);
 
 // The meter's end of a pseudo-terminal and the COMn link to the console's end.
 class PtyLink {
@@ -19,7 +23,7 @@ class PtyLink {
   bool Open(std::string& error);
   // Links COMn to the console's end. An existing link to a device that exists is left alone
   // (false); a dangling one, left by a simulator that was killed, is replaced.
-  bool PlaceLink(uint32_t port, std::string& error);
+  bool PlaceLink(const std::string& path, std::string& error);
   // Removes the link if it still points at our device.
   void RemoveLink();
 

@@ -33,6 +33,10 @@ bool ParseDelay(const std::string& text, FaultPlan& plan) {
 bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o) {
   uint64_t n = 0;
   if (name == "--port") return ParsePort(value, o.port);
+  if (name == "--by-id") {
+    o.byId = value;
+    return !value.empty();
+  }
   if (name == "--address") {
     if (!ParseNumber(value, 1, 247, n)) return false;
     o.address = static_cast<uint8_t>(n);
@@ -60,7 +64,7 @@ bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o
 }
 
 bool TakesValue(const std::string& name) {
-  static const char* const kNames[] = {"--port",  "--address", "--protocol",
+  static const char* const kNames[] = {"--port",  "--by-id",   "--address", "--protocol",
                                        "--seed",  "--drop",    "--corrupt-crc",
                                        "--delay", "--noise",   "--wrong-count"};
   for (const char* known : kNames) {
@@ -117,6 +121,8 @@ reached by the console as COMn through the link $XDG_CONFIG_HOME/quorvel/ports/C
 
 Options:
   --port COMn        the port name to link (default COM1; "3" means COM3)
+  --by-id NAME       link NAME in the folder $QUORVEL_SERIAL_BY_ID instead, so the console
+                     lists the meter as a plugged-in adapter (for tests)
   --address N        the meter's slave address, 1..247 (default 1)
   --protocol P       rtu or ascii: the framing the meter starts with (default rtu)
   --seed N           seed of the simulation and of the faults (default: from the clock;

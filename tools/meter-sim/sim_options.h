@@ -7,6 +7,7 @@
 
 struct SimOptions {
   uint32_t port = 1;  // COM1
+  std::string byId;   // when set: listed as an adapter of this by-id name instead of COMn
   uint8_t address = 1;
   uint8_t protocol = 0;  // 0 Modbus RTU, 1 Modbus ASCII
   uint32_t seed = 0;

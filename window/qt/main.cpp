@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "console/console_app.h"
 #include "link/port_survey.h"
@@ -54,12 +57,18 @@ void CloseOnTerminationSignals(QtDialogWindow& window) {
 int main(int argc, char** argv) {
   // The port survey needs no window, so it runs before Qt looks for a display.
   if (argc == 2 && std::strcmp(argv[1], "--ports") == 0) return PrintPortSurvey(stdout);
-  QApplication application(argc, argv);
+  QApplication application(argc, argv);  // takes its own options (-platform ...) out of argv
+  StartOptions options;
+  std::string error;
+  if (!ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::fputs(error.c_str(), stderr);
+    return 2;
+  }
   PrepareConsoleApplication();
 
   QtDialogWindow window(MainDialogTemplate());
   CloseOnTerminationSignals(window);
   QtDialogHost host(window);
-  ConsoleApp app(host);
+  ConsoleApp app(host, options);
   return app.InitInstance();
 }

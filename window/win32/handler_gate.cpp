@@ -18,6 +18,10 @@ void HandlerGate::Clicked(int id) {
   Dispatch([this, id] { m_handler->OnNotify(id, Notification::Clicked); });
 }
 
+void HandlerGate::DroppedDown(int id) {
+  Dispatch([this, id] { m_handler->OnNotify(id, Notification::DropDown); });
+}
+
 void HandlerGate::OK() {
   Dispatch([this] { m_handler->OnOK(); });
 }

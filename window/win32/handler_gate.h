@@ -25,6 +25,8 @@ class HandlerGate {
   bool Ended() const { return m_ended; }
 
   void Clicked(int id);
+  // A list is about to show its entries.
+  void DroppedDown(int id);
   void OK();
   void SysCommand(uint32_t command);
   // A control of the dialog gained the focus.

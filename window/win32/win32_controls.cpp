@@ -175,6 +175,7 @@ std::optional<Notification> NotificationOf(ControlKind kind, uint16_t code) {
     case ControlKind::DropDown:
       if (code == kCbnSetFocus) return Notification::SetFocus;
       if (code == kCbnKillFocus) return Notification::KillFocus;
+      if (code == kCbnDropDown) return Notification::DropDown;
       return std::nullopt;
     default:
       return std::nullopt;

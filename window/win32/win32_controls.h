@@ -56,6 +56,7 @@ constexpr uint16_t kEnSetFocus = 0x0100;
 constexpr uint16_t kEnKillFocus = 0x0200;
 constexpr uint16_t kCbnSetFocus = 3;
 constexpr uint16_t kCbnKillFocus = 4;
+constexpr uint16_t kCbnDropDown = 7;
 
 // The window class and styles of one control of a template.
 struct ControlClass {

@@ -41,7 +41,7 @@ static_assert(win32::kCbsDropDown == CBS_DROPDOWN && win32::kCbsDropDownList == 
 static_assert(win32::kBnClicked == BN_CLICKED && win32::kBnSetFocus == BN_SETFOCUS &&
               win32::kBnKillFocus == BN_KILLFOCUS && win32::kEnSetFocus == EN_SETFOCUS &&
               win32::kEnKillFocus == EN_KILLFOCUS && win32::kCbnSetFocus == CBN_SETFOCUS &&
-              win32::kCbnKillFocus == CBN_KILLFOCUS);
+              win32::kCbnKillFocus == CBN_KILLFOCUS && win32::kCbnDropDown == CBN_DROPDOWN);
 static_assert(WM_LINK_DONE == WM_USER + 200);
 
 // Asks the window to drain its posted messages later, outside any handler.
@@ -701,6 +701,9 @@ void Win32DialogWindow::OnCommand(int id, uint16_t code) {
   switch (*notification) {
     case Notification::Clicked:
       m_gate.Clicked(id);
+      break;
+    case Notification::DropDown:
+      m_gate.DroppedDown(id);
       break;
     case Notification::SetFocus:
       m_windowHoldsFocus = false;
