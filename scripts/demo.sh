@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # One command to see Quorvel at work without a meter: installs what the console and the
 # simulated meter need, builds those two programs only (scripts/test.sh builds the rest), starts
-# the simulated meter on COM1 and the console against it, and stops the meter when the console
-# closes. Without a display the console runs under Xvfb for 20 seconds and a screenshot of it is
-# saved to demo.png.
+# the simulated meter on COM1 and the console against it (with --defaults: on COM1, whatever
+# line the console remembers), and stops the meter when the console closes. Without a display the
+# console runs under Xvfb for 20 seconds and a screenshot of it is saved to demo.png.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -57,7 +57,7 @@ run_console_headless() {
   rm -f "$SCREENSHOT"
   # shellcheck disable=SC2016 # the inner script gets its values as arguments
   xvfb-run -a -s "-screen 0 1366x768x24" bash -c '
-    "$1" & console=$!
+    "$1" --defaults & console=$!
     sleep "$3"
     import -window root "$2"
     kill "$console" 2>/dev/null
@@ -85,7 +85,7 @@ fi
 start_meter
 if [[ -n ${DISPLAY:-} ]]; then
   echo "demo: the console polls the simulated meter on COM1; close its window to stop"
-  "$CONSOLE"
+  "$CONSOLE" --defaults  # on COM1, where the meter is, whatever the last run chose
 else
   run_console_headless
 fi

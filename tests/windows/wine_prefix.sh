@@ -14,6 +14,7 @@ set -euo pipefail
 prefix="$1"
 no_port="$prefix/quorvel-no-port"
 com1="$prefix/quorvel-com1"
+com12="$prefix/quorvel-com12"
 wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
 if [ ! -x "$wine" ] || ! command -v wineserver >/dev/null || ! command -v Xvfb >/dev/null; then
   echo "wine_prefix: Wine ($wine) or Xvfb not found: install Debian's wine, wine64 and xvfb" \
@@ -45,6 +46,7 @@ fi
 
 mkdir -p "$no_port"
 ln -sfn "$no_port" "$com1"  # no port until the end-to-end test points it at the meter
+ln -sfn "$no_port" "$com12"
 
 settings="$prefix/quorvel-tests.reg"
 {
@@ -52,6 +54,8 @@ settings="$prefix/quorvel-tests.reg"
   printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
   printf '"COM1"="%s"\r\n' "$com1"
   for n in 2 3 4 5 6 7 8 9; do printf '"COM%d"="%s"\r\n' "$n" "$no_port"; done
+  # An adapter numbered above COM9, as USB adapters are on most field laptops.
+  printf '"COM12"="%s"\r\n' "$com12"
   printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n'
   printf '\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n'
   printf '"FontSmoothing"="2"\r\n"FontSmoothingType"=dword:00000001\r\n'

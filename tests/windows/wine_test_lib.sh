@@ -4,6 +4,8 @@
 work=$(mktemp -d)
 pids=()
 com1="$WINEPREFIX/quorvel-com1"
+# quorvel.exe starts as without saved settings: what an earlier run remembered goes.
+find "$WINEPREFIX/drive_c/users" -path '*/Quorvel/quorvel.ini' -delete 2>/dev/null || true
 cleanup() {
   [ -L "$com1" ] && ln -sfn "$WINEPREFIX/quorvel-no-port" "$com1"
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done

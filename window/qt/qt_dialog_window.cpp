@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -444,6 +445,13 @@ void QtDialogWindow::SetListEntries(int id, const std::vector<std::string>& entr
   const int index = list->findText(shown, Qt::MatchExactly);
   list->setCurrentIndex(index);
   if (list->isEditable() && index < 0) list->setEditText(shown);
+  // The list drops down wide enough for its longest name, however narrow the field.
+  int widest = 0;
+  for (int k = 0; k < list->count(); ++k) {
+    widest = std::max(widest, list->fontMetrics().horizontalAdvance(list->itemText(k)));
+  }
+  list->view()->setMinimumWidth(widest + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                2 * list->fontMetrics().averageCharWidth());
 }
 
 void QtDialogWindow::EnableControl(int id, bool enable) {

@@ -550,6 +550,21 @@ void Win32DialogWindow::SetListEntries(int id, const std::vector<std::string>& e
   for (const std::string& entry : entries) {
     SendMessageW(c.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
   }
+  // The list drops down wide enough for its longest name ("USB Serial Port (COM14)"), however
+  // narrow the field.
+  HDC dc = GetDC(c.hwnd);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)));
+  int widest = 0;
+  for (const std::string& entry : entries) {
+    const std::wstring text = Wide(entry);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    widest = std::max(widest, static_cast<int>(size.cx));
+  }
+  SelectObject(dc, old);
+  ReleaseDC(c.hwnd, dc);
+  const int margins = MetricForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) + MulDiv(8, m_dpi, 96);
+  SendMessageW(c.hwnd, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
   const auto found = std::find(entries.begin(), entries.end(), shown);
   const int index = found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
   SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
