@@ -102,6 +102,23 @@ TEST_F(AdapterListTest, AnAdapterIsListedChosenUnpluggedAndFoundAgainUnderAnothe
   EXPECT_EQ(window.GetText(IDC_PORT), "FT232R A50285BI (" + second.slavePath.substr(5) + ")");
 }
 
+// The last run's adapter is not plugged in: the console starts on it all the same (nothing else
+// is opened), listed and marked, and says why the port is closed.
+TEST_F(AdapterListTest, AnAdapterRememberedButAbsentIsKeptMarkedAndNothingElseOpened) {
+  HeadlessWindow otherWindow;
+  MainDialog other(otherWindow);
+  HostSettings settings;
+  settings.port = (byId / kLink).string();
+  other.m_startSettings = settings;
+  otherWindow.SetHandler(&other);
+  ASSERT_TRUE(other.OnInitDialog());
+  EXPECT_EQ(other.m_link.m_isOpen, 0);
+  EXPECT_EQ(otherWindow.GetText(IDC_PORT), "FT232R A50285BI (已拔出)");
+  EXPECT_NE(otherWindow.GetText(IDC_STATUS).find("设备不存在"), std::string::npos)
+      << otherWindow.GetText(IDC_STATUS);
+  otherWindow.SetHandler(nullptr);
+}
+
 // Whatever the folder holds, the list takes only serial devices, once each and bounded in number.
 TEST_F(AdapterListTest, OddFolderContentsGiveNoEntryAndNoCrash) {
   fs::create_symlink(byId / "nowhere", byId / "dangling");
