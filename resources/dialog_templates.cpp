@@ -350,7 +350,61 @@ const ControlTemplate kQuestionControls[] = {
     {IDNO, K::DefPushButton, "否", 176, 40, 50, 14, kTabStop, {}, nullptr},
 };
 
-const DialogTemplate kMain = {IDD_MAIN, "Quorvel", 503, 374, "MS Sans Serif", 8, kMainControls};
+// The scan window: where to look (port, addresses, the line settings to try, the wait), then what
+// was found. Each check box of a speed, parity or framing is one setting to try.
+constexpr const char* const kResultColumns[] = {"地址", "波特率", "校验", "规约", "应答",
+                                                "仪表通讯设定"};
+const ControlTemplate kScanControls[] = {
+    {IDCANCEL, K::PushButton, "关闭", 0, 0, 1, 1, kHidden, {}, nullptr},
+    {IDC_STATIC, K::Label, "端口", 8, 10, 24, 8, 0, {}, nullptr},
+    {IDC_SCAN_PORT, K::DropList, "", 34, 8, 150, 12, kField, {}, "端口"},
+    {IDC_STATIC, K::Label, "地址", 196, 10, 20, 8, 0, {}, nullptr},
+    {IDC_SCAN_FIRST_ADDRESS, K::Edit, "1", 218, 8, 26, 12, kField, {}, "起始地址"},
+    {IDC_STATIC, K::Label, "至", 248, 10, 10, 8, kCentered, {}, nullptr},
+    {IDC_SCAN_LAST_ADDRESS, K::Edit, "247", 260, 8, 26, 12, kField, {}, "结束地址"},
+
+    {IDC_STATIC, K::GroupBox, "波特率", 6, 26, 316, 24, 0, {}, nullptr},
+    {IDC_SCAN_BAUD_300, K::CheckBox, "300", 12, 36, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_600, K::CheckBox, "600", 56, 36, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_1200, K::CheckBox, "1200", 100, 36, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_2400, K::CheckBox, "2400", 144, 36, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_4800, K::CheckBox, "4800", 188, 36, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_9600, K::CheckBox, "9600", 232, 36, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_19200, K::CheckBox, "19200", 276, 36, 42, 10, kTabStop, {}, nullptr},
+
+    {IDC_STATIC, K::GroupBox, "校验", 6, 54, 130, 24, 0, {}, nullptr},
+    {IDC_SCAN_PARITY_NONE, K::CheckBox, "NONE", 12, 64, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_PARITY_ODD, K::CheckBox, "ODD", 54, 64, 36, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_PARITY_EVEN, K::CheckBox, "EVEN", 94, 64, 38, 10, kTabStop, {}, nullptr},
+    {IDC_STATIC, K::GroupBox, "规约", 142, 54, 180, 24, 0, {}, nullptr},
+    {IDC_SCAN_RTU, K::CheckBox, "Modbus RTU", 148, 64, 80, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_ASCII, K::CheckBox, "Modbus ASCII", 232, 64, 86, 10, kTabStop, {}, nullptr},
+
+    {IDC_STATIC, K::Label, "等待(ms)", 8, 86, 34, 8, 0, {}, nullptr},
+    {IDC_SCAN_WAIT, K::Edit, "100", 44, 84, 30, 12, kField, {}, "等待(ms)"},
+    {IDC_SCAN_STOP_AT_FIRST, K::CheckBox, "找到即停", 84, 85, 60, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_START, K::DefPushButton, "开始", 270, 83, 52, 14, kTabStop, {}, "开始扫描"},
+
+    {IDC_SCAN_PROGRESS, K::Progress, "", 6, 102, 316, 10, 0, {}, "扫描进度"},
+    {IDC_SCAN_REMAINING, K::Edit, "", 6, 115, 316, 12, kShown, {}, "扫描进度"},
+    {IDC_SCAN_RESULTS, K::Table, "", 6, 131, 316, 96, kTabStop, kResultColumns, "扫描结果"},
+    {IDC_SCAN_STATUS, K::Edit, "", 6, 233, 258, 12, kShown, {}, "提示信息"},
+    {IDC_SCAN_ADOPT, K::PushButton, "采用", 270, 232, 52, 14, kTabStop, {}, "采用所选仪表"},
+};
+
+// The menu bar above the main dialog.
+constexpr MenuItemTemplate kFileMenu[] = {{IDM_EXIT, "退出"}};
+constexpr MenuItemTemplate kToolsMenu[] = {{IDM_SCAN_BUS, "扫描总线…"}};
+constexpr MenuItemTemplate kHelpMenu[] = {{IDM_HELP_ABOUT, "关于"}};
+const MenuTemplate kMainMenus[] = {
+    {"文件", kFileMenu},
+    {"工具", kToolsMenu},
+    {"帮助", kHelpMenu},
+};
+
+const DialogTemplate kMain = {IDD_MAIN,        "Quorvel",     503, 374, "MS Sans Serif", 8,
+                              kMainControls, kMainMenus};
+const DialogTemplate kScan = {IDD_SCAN, "扫描总线", 328, 252, "MS Sans Serif", 8, kScanControls};
 const DialogTemplate kAbout = {IDD_ABOUTBOX,  "关于Quorvel", 217, 55, "MS Sans Serif", 8,
                                kAboutControls};
 const DialogTemplate kQuestion = {IDD_QUESTION, "", 236, 62, "MS Sans Serif", 8, kQuestionControls};
@@ -360,6 +414,7 @@ const DialogTemplate kQuestion = {IDD_QUESTION, "", 236, 62, "MS Sans Serif", 8,
 const DialogTemplate& MainDialogTemplate() { return kMain; }
 const DialogTemplate& AboutDialogTemplate() { return kAbout; }
 const DialogTemplate& QuestionDialogTemplate() { return kQuestion; }
+const DialogTemplate& ScanDialogTemplate() { return kScan; }
 
 const char* LoadResourceString(int id) { return id == IDS_ABOUTBOX ? "关于Quorvel" : ""; }
 

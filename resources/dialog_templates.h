@@ -32,6 +32,10 @@ enum class ControlKind : uint8_t {
   DropList,       // a drop-down list that takes no typed text
   DropDown,       // a drop-down list with an editable field
   Icon,           // the application icon
+  CheckBox,       // a check box: its text is "1" while checked, "" otherwise; clicking toggles it
+  Progress,       // a progress bar: its text is the part done, "0" to "100"
+  Table,          // a table of rows: entries are the column headings; its text is the rows, one
+                  // per line, cells separated by tabs; ListSelection is the row selected (-1: none)
 };
 
 enum ControlStyle : uint32_t {
@@ -53,13 +57,26 @@ struct ControlTemplate {
   const char* accessibleName;            // what a screen reader says when text does not name it
 };
 
+// One item of a menu: a command, or a separator (id 0).
+struct MenuItemTemplate {
+  int id;
+  const char* text;
+};
+
+// One menu of a window's menu bar.
+struct MenuTemplate {
+  const char* title;
+  std::span<const MenuItemTemplate> items;
+};
+
 struct DialogTemplate {
   int id;
   const char* caption;
-  int cx, cy;  // dialog units
+  int cx, cy;  // dialog units, the client area under the menu bar
   const char* fontName;
   int fontPoints;
   std::span<const ControlTemplate> controls;  // in tab order
+  std::span<const MenuTemplate> menus = {};   // the menu bar above the dialog; none when empty
 };
 
 const DialogTemplate& MainDialogTemplate();   // template 102
@@ -67,6 +84,9 @@ const DialogTemplate& AboutDialogTemplate();  // template 100
 // Template 103, the question box of the Windows window: the question (set when it opens) beside
 // an icon, and 是 and 否 under it, 否 the default.
 const DialogTemplate& QuestionDialogTemplate();
+// Template 104, the scan window: the port, the addresses and line settings to try, the wait,
+// 开始/停止, the progress, the results table and 采用.
+const DialogTemplate& ScanDialogTemplate();
 // The string table: 101 is the About item's text. Unknown ids give "".
 const char* LoadResourceString(int id);
 // The template row of a control of template 102, or nullptr.

@@ -173,3 +173,41 @@ constexpr int IDC_POS_KWH_VALLEY = 1164;    // 谷 +KWh
 constexpr int IDC_NEG_KWH_VALLEY = 1165;    // 谷 -KWh
 constexpr int IDC_POS_KVARH_VALLEY = 1166;  // 谷 +KVarh
 constexpr int IDC_NEG_KVARH_VALLEY = 1167;  // 谷 -KVarh
+
+// The menu bar above the main dialog: its commands.
+constexpr int IDM_EXIT = 32800;          // 文件 → 退出
+constexpr int IDM_TRACE_START = 32801;   // 文件 → 记录通讯…
+constexpr int IDM_TRACE_STOP = 32802;    // 文件 → 停止记录通讯
+constexpr int IDM_LOG_START = 32803;     // 文件 → 记录数据…
+constexpr int IDM_LOG_STOP = 32804;      // 文件 → 停止记录数据
+constexpr int IDM_OPEN_JOURNAL = 32805;  // 文件 → 打开操作记录文件夹
+constexpr int IDM_SAVE_PROFILE = 32806;  // 文件 → 参数另存为…
+constexpr int IDM_LOAD_PROFILE = 32807;  // 文件 → 载入参数…
+constexpr int IDM_SCAN_BUS = 32811;      // 工具 → 扫描总线…
+constexpr int IDM_HELP_ABOUT = 32821;    // 帮助 → 关于
+
+// The scan window (template 104).
+constexpr int IDD_SCAN = 104;
+constexpr int IDC_SCAN_PORT = 1300;           // 端口
+constexpr int IDC_SCAN_FIRST_ADDRESS = 1301;  // 地址 from
+constexpr int IDC_SCAN_LAST_ADDRESS = 1302;   // 地址 to
+constexpr int IDC_SCAN_BAUD_300 = 1310;       // 300; the other speeds follow in the meter's order
+constexpr int IDC_SCAN_BAUD_600 = 1311;
+constexpr int IDC_SCAN_BAUD_1200 = 1312;
+constexpr int IDC_SCAN_BAUD_2400 = 1313;
+constexpr int IDC_SCAN_BAUD_4800 = 1314;
+constexpr int IDC_SCAN_BAUD_9600 = 1315;
+constexpr int IDC_SCAN_BAUD_19200 = 1316;
+constexpr int IDC_SCAN_PARITY_NONE = 1320;  // NONE
+constexpr int IDC_SCAN_PARITY_ODD = 1321;   // ODD
+constexpr int IDC_SCAN_PARITY_EVEN = 1322;  // EVEN
+constexpr int IDC_SCAN_RTU = 1325;          // Modbus RTU (8 data bits)
+constexpr int IDC_SCAN_ASCII = 1326;        // Modbus ASCII (7 data bits)
+constexpr int IDC_SCAN_WAIT = 1330;         // 等待 (ms)
+constexpr int IDC_SCAN_STOP_AT_FIRST = 1331;  // 找到即停
+constexpr int IDC_SCAN_START = 1332;          // 开始 / 停止
+constexpr int IDC_SCAN_PROGRESS = 1333;       // the progress bar
+constexpr int IDC_SCAN_REMAINING = 1334;      // 已试 n / N，剩余约 m 分 s 秒
+constexpr int IDC_SCAN_RESULTS = 1335;        // the results table
+constexpr int IDC_SCAN_ADOPT = 1336;          // 采用
+constexpr int IDC_SCAN_STATUS = 1337;         // what the scan says (a port it cannot open...)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,23 @@ class DialogHandler {
   // A command of the window's menu: IDM_ABOUTBOX (with its low four bits ignored) opens the
   // About box; anything else is the window's own.
   virtual void OnSysCommand(uint32_t command) = 0;
+  // A command of the menu bar (IDM_...). A menu takes no focus: no field has lost it.
+  virtual void OnMenuCommand(int commandId) {}
 
  protected:
   ~DialogHandler() = default;
+};
+
+class DialogWindow;
+
+// The logic of a dialog opened over another (the scan window): it learns its window when the
+// dialog opens, and nullptr when it has closed.
+class ChildDialog : public DialogHandler {
+ public:
+  virtual void Attach(DialogWindow* window) = 0;
+
+ protected:
+  ~ChildDialog() = default;
 };
 
 // What the logic may ask of its window. Texts are UTF-8. Control ids are those of the template.
@@ -70,4 +85,22 @@ class DialogWindow : public LinkNotifyTarget {
   virtual void ShowAboutBox() = 0;
   // The executable's full path (the window caption).
   virtual std::string ModuleFileName() const = 0;
+
+  // The menu bar's commands, enabled or greyed.
+  virtual void EnableMenuItem(int commandId, bool enable) = 0;
+  // The system's file choosers; nullopt when the operator cancels. filter: "CSV (*.csv)".
+  virtual std::optional<std::string> AskSaveFile(const std::string& title,
+                                                 const std::string& suggestedPath,
+                                                 const std::string& filter) = 0;
+  virtual std::optional<std::string> AskOpenFile(const std::string& title,
+                                                 const std::string& filter) = 0;
+  // Shows a folder in the system's file manager; false when that could not be started.
+  virtual bool OpenFolder(const std::string& path) = 0;
+  // Runs a dialog of another template modally over this window: the child learns its window
+  // (Attach), gets its notifications, ticks of its own timers and posted messages, and the call
+  // returns when it closes (its EndDialog, Escape or the close command). This window's ticks and
+  // posted messages go on meanwhile, as for the About box.
+  virtual void RunChildDialog(const DialogTemplate& dialog, ChildDialog& child) = 0;
+  // Ends the modal run of this window (a child dialog closes itself with it).
+  virtual void EndDialog() = 0;
 };

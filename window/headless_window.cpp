@@ -10,7 +10,8 @@ HeadlessWindow::HeadlessWindow(const DialogTemplate& dialog) {
     if (c.id == IDC_STATIC) continue;
     Control control{c.kind, c.text != nullptr ? c.text : "", {}, -1, true, 0};
     for (const char* entry : c.entries) control.entries.emplace_back(entry);
-    if (control.kind == ControlKind::DropList || control.kind == ControlKind::DropDown) {
+    if (control.kind == ControlKind::DropList || control.kind == ControlKind::DropDown ||
+        control.kind == ControlKind::CheckBox || control.kind == ControlKind::Table) {
       control.text.clear();
     }
     m_controls[c.id] = std::move(control);
@@ -111,6 +112,11 @@ void HeadlessWindow::Focus(int id) {
 void HeadlessWindow::Click(int id) {
   if (!At(id).enabled || m_handler == nullptr) return;
   Focus(id);  // a button takes the focus when pressed, so the field left runs its editor first
+  Control& c = At(id);
+  if (c.kind == ControlKind::CheckBox) {
+    ++c.stamp;
+    c.text = c.text == "1" ? "" : "1";
+  }
   m_handler->OnNotify(id, Notification::Clicked);
 }
 
@@ -118,6 +124,43 @@ void HeadlessWindow::DropDown(int id) {
   if (!At(id).enabled || m_handler == nullptr) return;
   Focus(id);
   m_handler->OnNotify(id, Notification::DropDown);
+}
+
+void HeadlessWindow::ChooseMenu(int commandId) {
+  if (m_handler != nullptr && IsMenuItemEnabled(commandId)) m_handler->OnMenuCommand(commandId);
+}
+
+bool HeadlessWindow::IsMenuItemEnabled(int commandId) const {
+  auto it = m_menuEnabled.find(commandId);
+  return it == m_menuEnabled.end() || it->second;
+}
+
+std::optional<std::string> HeadlessWindow::AskSaveFile(const std::string& title,
+                                                       const std::string&, const std::string&) {
+  m_fileQuestions.push_back(title);
+  if (m_fileAnswers.empty()) return std::nullopt;
+  std::optional<std::string> answer = m_fileAnswers.front();
+  m_fileAnswers.pop_front();
+  return answer;
+}
+
+std::optional<std::string> HeadlessWindow::AskOpenFile(const std::string& title,
+                                                       const std::string& filter) {
+  return AskSaveFile(title, {}, filter);
+}
+
+bool HeadlessWindow::OpenFolder(const std::string& path) {
+  m_openedFolders.push_back(path);
+  return true;
+}
+
+void HeadlessWindow::RunChildDialog(const DialogTemplate& dialog, ChildDialog& child) {
+  HeadlessWindow window(dialog);
+  window.SetHandler(&child);
+  child.Attach(&window);
+  if (m_childRunner) m_childRunner(window);
+  window.SetHandler(nullptr);
+  child.Attach(nullptr);
 }
 
 void HeadlessWindow::Tick() {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <optional>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +37,14 @@ class HeadlessWindow : public DialogWindow {
   void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
   void ShowAboutBox() override { ++m_aboutBoxes; }
   std::string ModuleFileName() const override { return m_moduleFileName; }
+  void EnableMenuItem(int commandId, bool enable) override { m_menuEnabled[commandId] = enable; }
+  std::optional<std::string> AskSaveFile(const std::string& title, const std::string& suggestedPath,
+                                         const std::string& filter) override;
+  std::optional<std::string> AskOpenFile(const std::string& title,
+                                         const std::string& filter) override;
+  bool OpenFolder(const std::string& path) override;
+  void RunChildDialog(const DialogTemplate& dialog, ChildDialog& child) override;
+  void EndDialog() override { m_dialogEnded = true; }
 
   // What an operator does.
   void Type(int id, const std::string& text);  // replaces the field's text, as typing does
@@ -42,6 +52,8 @@ class HeadlessWindow : public DialogWindow {
   void Focus(int id);  // focus moves: the old control loses it, then the new one gains it
   void Click(int id);  // focus to an enabled button, then its click; a disabled one does nothing
   void DropDown(int id);  // the list's entries drop down (the focus moves to it first)
+  void ChooseMenu(int commandId);  // a command of the menu bar, when it is enabled
+  bool IsMenuItemEnabled(int commandId) const;
   void Tick();         // one tick of the timer, then every message posted meanwhile
   void Ticks(int n);
   void DrainMessages();  // handles the posted messages now waiting
@@ -61,6 +73,15 @@ class HeadlessWindow : public DialogWindow {
   bool m_timerAvailable = true;
   std::string m_moduleFileName = "/opt/quorvel/bin/quorvel";
   int m_aboutBoxes = 0;
+  // What the operator does in a child dialog while it is open (the dialog's window is given);
+  // without it a child dialog closes at once.
+  std::function<void(HeadlessWindow& child)> m_childRunner;
+  // The answers of the file choosers, in turn (nullopt: cancelled; none left: cancelled too), the
+  // titles they were asked with, and the folders shown.
+  std::deque<std::optional<std::string>> m_fileAnswers;
+  std::vector<std::string> m_fileQuestions;
+  std::vector<std::string> m_openedFolders;
+  bool m_dialogEnded = false;
 
  private:
   struct Control {
@@ -84,6 +105,7 @@ class HeadlessWindow : public DialogWindow {
   std::vector<std::string> m_messageBoxes;
   std::vector<std::string> m_questions;
   std::deque<bool> m_answers;
+  std::map<int, bool> m_menuEnabled;
   std::string m_caption;
   DialogHandler* m_handler = nullptr;
   int m_focus = 0;

@@ -529,6 +529,23 @@ void QtDialogWindow::ShowAboutBox() {
   m_handlerDepth = depth;
 }
 
+void QtDialogWindow::EnableMenuItem(int, bool) {}
+
+std::optional<std::string> QtDialogWindow::AskSaveFile(const std::string&, const std::string&,
+                                              const std::string&) {
+  return std::nullopt;
+}
+
+std::optional<std::string> QtDialogWindow::AskOpenFile(const std::string&, const std::string&) {
+  return std::nullopt;
+}
+
+bool QtDialogWindow::OpenFolder(const std::string&) { return false; }
+
+void QtDialogWindow::RunChildDialog(const DialogTemplate&, ChildDialog&) {}
+
+void QtDialogWindow::EndDialog() { EndRun(); }
+
 std::string QtDialogWindow::ModuleFileName() const {
   return QCoreApplication::applicationFilePath().toStdString();
 }

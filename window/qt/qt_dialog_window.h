@@ -42,6 +42,14 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   int SetTimer(int timerId, int periodMs) override;
   void ShowAboutBox() override;
   std::string ModuleFileName() const override;
+  void EnableMenuItem(int commandId, bool enable) override;
+  std::optional<std::string> AskSaveFile(const std::string& title, const std::string& suggestedPath,
+                                         const std::string& filter) override;
+  std::optional<std::string> AskOpenFile(const std::string& title,
+                                         const std::string& filter) override;
+  bool OpenFolder(const std::string& path) override;
+  void RunChildDialog(const DialogTemplate& dialog, ChildDialog& child) override;
+  void EndDialog() override;
   void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
 
   // Shows the window and runs its events until the Escape key or the close command ends the run.

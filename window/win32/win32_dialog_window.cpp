@@ -653,6 +653,23 @@ void Win32DialogWindow::ShowAboutBox() {
   m_gate.ResumeAfterModalBox(depth);
 }
 
+void Win32DialogWindow::EnableMenuItem(int, bool) {}
+
+std::optional<std::string> Win32DialogWindow::AskSaveFile(const std::string&, const std::string&,
+                                              const std::string&) {
+  return std::nullopt;
+}
+
+std::optional<std::string> Win32DialogWindow::AskOpenFile(const std::string&, const std::string&) {
+  return std::nullopt;
+}
+
+bool Win32DialogWindow::OpenFolder(const std::string&) { return false; }
+
+void Win32DialogWindow::RunChildDialog(const DialogTemplate&, ChildDialog&) {}
+
+void Win32DialogWindow::EndDialog() { EndRun(); }
+
 std::string Win32DialogWindow::ModuleFileName() const {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
