@@ -258,8 +258,9 @@ void ModbusLink::CountTick() {
   Post(received, kLinkTimedOut);
 }
 
+// A tick reads what came before it counts the time: a reply that arrived during the last tick
+// of its time-out is taken, not timed out and then dropped as a frame that answers nothing.
 void ModbusLink::ReceiveRtu() {
-  CountTick();
   while (BytesWaiting()) {
     m_rxBuf[m_rxPos] = ReadByte();
     const int32_t p = ++m_rxPos;
@@ -289,10 +290,10 @@ void ModbusLink::ReceiveRtu() {
       }
     }
   }
+  CountTick();
 }
 
 void ModbusLink::ReceiveAscii() {
-  CountTick();
   while (BytesWaiting()) {
     const uint8_t c = ReadByte();
     if (c == ':') {
@@ -309,6 +310,7 @@ void ModbusLink::ReceiveAscii() {
       m_rxPos = 0;  // longer than any frame: dropped, and its rest skipped up to the next ':'
     }
   }
+  CountTick();
 }
 
 bool ModbusLink::TakeAsciiFrame(int32_t length) {

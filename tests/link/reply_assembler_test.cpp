@@ -257,12 +257,13 @@ TEST_F(ReplyAssembler, TakesTheAnswerAndDropsAFrameThatFollowsIt) {
   EXPECT_EQ(link.m_discardedFrames, 1u);
 }
 
-// A reply that comes after its time-out answers nothing: the time-out alone is reported. A
-// partial one is assembled on as the start of a new frame.
+// A reply that comes after its time-out answers nothing: the time-out alone is reported, with the
+// bytes of the answer that had come, and the rest is dropped while the line is idle.
 TEST_F(ReplyAssembler, DropsAReplyThatCompletesAfterItsTimeOut) {
+  const Bytes reply = WithCrc({0x01, 0x03, 0x02, 0x00, 0x01});
   link.ReadHolding(0, 1);
-  Ticks(49);
-  wire->Feed(WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
+  Ticks(50);
+  wire->Feed(reply);
   Ticks(1);
   EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)});
   EXPECT_EQ(link.m_discardedFrames, 1u);
@@ -273,9 +274,31 @@ TEST_F(ReplyAssembler, DropsAReplyThatCompletesAfterItsTimeOut) {
   Ticks(49);
   wire->Feed({0x02, 0x00});
   Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(2, 1)});
-  EXPECT_EQ(link.m_rxPos, 2);
-  EXPECT_EQ(link.m_rxBuf[0], 0x02);
+  EXPECT_EQ(target.posted, std::vector<Posted>{Done(4, 1)});
+  wire->Feed({0x01, reply[5], reply[6]});
+  Ticks(1);
+  EXPECT_EQ(target.posted.size(), 1u);
+}
+
+// The bytes that came during the last tick of the time-out are read before the time is counted:
+// a reply that arrived then is taken, in either framing.
+TEST_F(ReplyAssembler, TakesAReplyThatArrivesInTheTickThatReachesTheTimeOut) {
+  const std::string ascii = ":0103020001F9\r\n";
+  const std::pair<int32_t, Bytes> replies[] = {
+      {kProtocolRtu, WithCrc({0x01, 0x03, 0x02, 0x00, 0x01})},
+      {kProtocolAscii, Bytes(ascii.begin(), ascii.end())},
+  };
+  for (const auto& [protocol, reply] : replies) {
+    SCOPED_TRACE(protocol);
+    link.m_protocol = protocol;
+    target.posted.clear();
+    link.ReadHolding(0, 1);
+    Ticks(49);
+    wire->Feed(reply);
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+    EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + 7), WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
+  }
 }
 
 // ASCII mode. The characters of a reply are taken from ':' to LF and handed on as the RTU frame
