@@ -73,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int outstanding = link.m_ticks != 0;
         for (int t = 0; t < op / 8 + 1; ++t) {
           link.PumpReceive();
-          // Bytes of an RTU reply, characters of an ASCII one.
+          // Bytes received since the request in RTU, characters of a frame in ASCII.
           const int32_t longest =
-              link.m_protocol == kProtocolAscii ? kMaxAsciiFrameLen - 1 : kMaxReplyLen;
+              link.m_protocol == kProtocolAscii ? kMaxAsciiFrameLen - 1 : kFrameBufferSize;
           Check(link.m_rxPos >= 0 && link.m_rxPos <= longest);
         }
         if (outstanding && link.m_ticks != 0) {

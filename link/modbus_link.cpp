@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 #include "link/function_table.h"
 
@@ -22,6 +24,9 @@ constexpr int32_t kReplyMarginMs = 1000;
 // The characters an RTU frame of n bytes (CRC included) takes as an ASCII frame: each byte but the
 // CRC twice, the LRC twice, ':' and CR LF.
 int32_t AsciiCharacters(int32_t n) { return AsciiFrameLength(n - 2); }
+
+// The shortest reply to a read of one event record that answers: the record's bytes.
+constexpr int32_t kEventRecordBytes = 24;
 
 // The longest request the catalogue builds (function 16 with the 44 parameters) fits the ASCII
 // transmit buffer.
@@ -89,11 +94,30 @@ RequestTarget ModbusLink::Target() const {
 
 void ModbusLink::StartTransaction(uint16_t requestLength) {
   if (m_ticks != 0) m_replacedCount = Incremented(m_replacedCount);
-  m_rxPos = 0;
+  ClearScan();
   m_rxProtocol = m_protocol;
   m_ticks = 1;
   m_requestAddress = m_txBuf[0];
   m_requestFunction = m_txBuf[1];
+  // The byte count the answer must carry, for the replies that have one.
+  const int32_t quantity = m_txBuf[4] << 8 | m_txBuf[5];
+  m_answerCountAtLeast = m_requestFunction == kFnReadEvent;
+  switch (m_requestFunction) {
+    case kFnReadCoils:
+    case kFnReadInputs:
+      m_answerCount = (quantity + 7) / 8;
+      break;
+    case kFnReadHolding:
+    case kFnReadInput:
+      m_answerCount = 2 * quantity;
+      break;
+    case kFnReadEvent:
+      m_answerCount = kEventRecordBytes;
+      break;
+    default:
+      m_answerCount = 0;
+      break;
+  }
   m_requestTarget = Target();
   const int32_t replyLength = LongestReply();
   const int32_t characters = m_protocol == kProtocolAscii
@@ -232,7 +256,7 @@ void ModbusLink::DumpRx(std::string& text) const {
 void ModbusLink::PumpReceive() {
   // A partial frame read in the other framing is no start of a frame in this one.
   if (m_protocol != m_rxProtocol) {
-    m_rxPos = 0;
+    ClearScan();
     m_rxProtocol = m_protocol;
   }
   if (m_protocol == kProtocolRtu) {
@@ -246,51 +270,180 @@ void ModbusLink::Post(int32_t wParam, int32_t lParam) {
   if (m_notifyWnd != nullptr) m_notifyWnd->PostMessage(WM_LINK_DONE, wParam, lParam);
 }
 
-void ModbusLink::CountTick() {
-  if (m_ticks == 0) return;
+bool ModbusLink::CountTick() {
+  if (m_ticks == 0) return false;
   if (m_ticks < m_replyTicks) {
     ++m_ticks;
-    return;
+    return false;
   }
-  const int32_t received = m_rxPos;
-  m_rxPos = 0;
   m_ticks = 0;
-  Post(received, kLinkTimedOut);
+  return true;
 }
 
 // A tick reads what came before it counts the time: a reply that arrived during the last tick
 // of its time-out is taken, not timed out and then dropped as a frame that answers nothing.
 void ModbusLink::ReceiveRtu() {
   while (BytesWaiting()) {
-    m_rxBuf[m_rxPos] = ReadByte();
-    const int32_t p = ++m_rxPos;
-    if (p == 1) continue;  // the address byte: compared once the frame is whole
-    if (p == 2) {
-      // A reply of no class is dropped once 7 bytes of it have come, as an 8-byte one would be
-      // judged; a byte-counted one is 5 bytes and its count, an exception reply 5.
-      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
-      m_baseLen = shape == FrameLength::Eight || shape == FrameLength::None ? 8 : 5;
-      m_expectedLen = m_baseLen;
-      continue;
-    }
-    if (p == m_baseLen - 1) {
-      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
-      if (shape == FrameLength::None) {
-        m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
-      } else {
-        m_expectedLen = LengthOf(shape, m_rxBuf);
-      }
-      continue;
-    }
-    if (p == m_expectedLen) {
-      m_rxPos = 0;
-      // Further bytes wait for the next tick.
-      if (TakeFrame(CheckFrame(m_rxBuf, static_cast<uint16_t>(p)), static_cast<uint16_t>(p))) {
-        return;
-      }
+    const uint8_t byte = ReadByte();
+    if (m_ticks == 0) {
+      AssembleIdle(byte);
+    } else if (ScanByte(byte)) {
+      return;  // further bytes wait for the next tick
     }
   }
-  CountTick();
+  if (!CountTick()) return;
+  // The time-out reports the bytes of the answer that came: those from the oldest place it may
+  // still start.
+  const int32_t from = m_startCount > 0 ? m_starts[0].at : m_rxPos;
+  const int32_t received = m_rxPos - from;
+  ClearScan();
+  Post(received, kLinkTimedOut);
+}
+
+void ModbusLink::AssembleIdle(uint8_t byte) {
+  m_rxBuf[m_rxPos] = byte;
+  const int32_t p = ++m_rxPos;
+  if (p == 1) return;  // the address byte
+  if (p == 2) {
+    // A frame of no class is dropped once 7 bytes of it have come, as an 8-byte one would be;
+    // a byte-counted one is 5 bytes and its count, an exception reply 5.
+    const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+    m_baseLen = shape == FrameLength::Eight || shape == FrameLength::None ? 8 : 5;
+    m_expectedLen = m_baseLen;
+    return;
+  }
+  if (p == m_baseLen - 1) {
+    const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+    if (shape == FrameLength::None) {
+      m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
+    } else {
+      m_expectedLen = LengthOf(shape, m_rxBuf);
+    }
+    return;
+  }
+  if (p == m_expectedLen) {
+    m_rxPos = 0;
+    m_discardedFrames = Incremented(m_discardedFrames);
+  }
+}
+
+bool ModbusLink::ScanByte(uint8_t byte) {
+  if (m_rxPos == kFrameBufferSize) SettleStray();
+  m_scan[m_rxPos++] = byte;
+  const int32_t end = m_rxPos;
+
+  // Each place the answer may start takes the byte at its offset; one whose header held is
+  // complete at its length, and only then is its CRC computed. The oldest complete one with a
+  // good CRC is the answer.
+  AnswerStart answer{-1, 0};
+  AnswerStart failed{-1, 0};
+  bool pending = false;  // a start whose header held is still incomplete
+  int32_t kept = 0;
+  for (int32_t k = 0; k < m_startCount; ++k) {
+    AnswerStart start = m_starts[k];
+    if (start.length == 0 && !FitsAnswer(start, end - 1 - start.at, byte)) continue;
+    if (start.length != 0 && end - start.at == start.length) {
+      if (CheckFrame(m_scan + start.at, static_cast<uint16_t>(start.length)) != 0) {
+        failed = start;
+      } else if (answer.at < 0) {
+        answer = start;
+      }
+      continue;
+    }
+    pending = pending || start.length != 0;
+    m_starts[kept++] = start;
+  }
+  m_startCount = kept;
+  if (answer.at >= 0) {
+    EndWithFrame(answer);
+    return true;
+  }
+  if (byte == m_requestAddress && m_startCount < static_cast<int32_t>(std::size(m_starts))) {
+    m_starts[m_startCount++] = {end - 1, 0};
+  }
+  if (SkipWholeFrame()) return false;
+  // A frame placed as the answer that does not check fails the transaction, unless a later
+  // place is still pending: noise may hold a false start of the frame that follows it.
+  if (failed.at >= 0 && !pending) {
+    EndWithFrame(failed);
+    return true;
+  }
+  return false;
+}
+
+bool ModbusLink::FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) const {
+  if (offset == 1) {
+    FrameLength shape = FrameLength::None;
+    if (byte == m_requestFunction) shape = RuleOf(byte).reply;
+    if (byte == (m_requestFunction | 0x80)) shape = FrameLength::Exception;  // the meter refused
+    if (shape == FrameLength::None) return false;
+    if (shape != FrameLength::CountAtByte2) start.length = LengthOf(shape, m_scan + start.at);
+    return true;
+  }
+  // The byte count of a byte-counted reply.
+  if (m_answerCountAtLeast ? byte < m_answerCount : byte != m_answerCount) return false;
+  start.length = LengthOf(FrameLength::CountAtByte2, m_scan + start.at);
+  return true;
+}
+
+bool ModbusLink::SkipWholeFrame() {
+  for (;;) {
+    const uint8_t* frame = m_scan + m_frameAt;
+    const int32_t have = m_rxPos - m_frameAt;
+    if (m_frameLength == 0) {
+      if (have < 2) return false;
+      const FrameLength shape = RuleOf(frame[1]).reply;
+      if (shape == FrameLength::None) {
+        ++m_frameAt;  // no frame starts here
+        continue;
+      }
+      if (shape == FrameLength::CountAtByte2 && have < 3) return false;
+      m_frameLength = LengthOf(shape, frame);
+    }
+    if (have < m_frameLength) return false;
+    if (CheckFrame(frame, static_cast<uint16_t>(m_frameLength)) == 0) break;
+    // No frame after all: the prediction goes on after its bytes.
+    m_frameAt += m_frameLength;
+    m_frameLength = 0;
+  }
+  // A whole frame that is not the answer (the answer would have been taken from the same
+  // bytes): it and everything before it are skipped, and the line is listened to on.
+  m_discardedFrames = Incremented(m_discardedFrames);
+  ClearScan();
+  return true;
+}
+
+void ModbusLink::SettleStray() {
+  // A place still pending lies within the longest reply of the end, so a full buffer always
+  // frees most of itself.
+  int32_t settled = m_frameAt;
+  if (m_startCount > 0) settled = std::min(settled, m_starts[0].at);
+  std::memmove(m_scan, m_scan + settled, static_cast<size_t>(m_rxPos - settled));
+  m_rxPos -= settled;
+  m_frameAt -= settled;
+  for (int32_t k = 0; k < m_startCount; ++k) m_starts[k].at -= settled;
+}
+
+void ModbusLink::EndWithFrame(const AnswerStart& start) {
+  std::copy_n(m_scan + start.at, start.length, m_rxBuf);
+  const auto n = static_cast<uint16_t>(start.length);
+  m_ticks = 0;
+  ClearScan();
+  const int32_t check = CheckFrame(m_rxBuf, n);
+  if (check != 0) {
+    Post(check, kLinkFrame);
+  } else if ((m_rxBuf[1] & 0x80) != 0) {
+    Post(m_rxBuf[2], kLinkException);
+  } else {
+    Post(0, kLinkFrame);
+  }
+}
+
+void ModbusLink::ClearScan() {
+  m_rxPos = 0;
+  m_startCount = 0;
+  m_frameAt = 0;
+  m_frameLength = 0;
 }
 
 void ModbusLink::ReceiveAscii() {
@@ -310,7 +463,10 @@ void ModbusLink::ReceiveAscii() {
       m_rxPos = 0;  // longer than any frame: dropped, and its rest skipped up to the next ':'
     }
   }
-  CountTick();
+  if (!CountTick()) return;
+  const int32_t received = m_rxPos;
+  m_rxPos = 0;
+  Post(received, kLinkTimedOut);
 }
 
 bool ModbusLink::TakeAsciiFrame(int32_t length) {

@@ -15,7 +15,10 @@
 // A request made while another transaction is outstanding replaces it; the transaction ends in
 // the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd. Every request written to
 // the line ends exactly once: answered, refused, timed out or replaced; only a frame from the
-// slave addressed, with the function asked for, answers it.
+// slave addressed, with the function asked for and the length the request asks for, answers it.
+// In RTU the answer is taken from the first place in the bytes received since the request where
+// such a frame starts with a good CRC: stray bytes before it (a transceiver turning around, the
+// tail of a late frame) and whole frames that answer something else are skipped.
 // What a request was written to: the slave, the framing, the device and line it went out on,
 // and which open of that device. A reply answers the meter and line now in use only while this is
 // unchanged.
@@ -69,7 +72,10 @@ class ModbusLink : public SerialPort {
   int32_t m_ticks = 0;
   int32_t m_timeoutTicks = 0;
   int32_t m_timerPeriod = 0;  // ms
-  int32_t m_rxPos = 0;        // bytes assembled; characters in ASCII mode
+  // Bytes held by the receiver: RTU, those received since the request that no verdict has taken
+  // yet, or while idle those of the frame in assembly; ASCII, the characters of the frame in
+  // assembly.
+  int32_t m_rxPos = 0;
   int32_t m_slaveAddress = 0;
   uint8_t m_rxBuf[kFrameBufferSize] = {};
   uint8_t m_txBuf[kFrameBufferSize] = {};
@@ -83,6 +89,10 @@ class ModbusLink : public SerialPort {
   uint8_t m_requestAddress = 0;
   uint8_t m_requestFunction = 0;
   int32_t m_replyTicks = 0;
+  // The byte count the outstanding request asks for in its answer (functions 1 to 4 exactly; at
+  // least one event record for 8); unused for the eight-byte replies.
+  int32_t m_answerCount = 0;
+  bool m_answerCountAtLeast = false;
   // What the last request written went to.
   RequestTarget m_requestTarget;
   // Since start: requests written to the line, requests replaced by a later one before they
@@ -99,6 +109,13 @@ class ModbusLink : public SerialPort {
   int32_t m_rxProtocol = 0;
 
  private:
+  // A position in m_scan where the answer to the request outstanding may start, and the answer's
+  // whole length once its header has said (0 before).
+  struct AnswerStart {
+    int32_t at = 0;
+    int32_t length = 0;
+  };
+
   // Builders: fill m_txBuf, set the last-request fields, return the frame length.
   uint16_t BuildHeader(uint8_t function, uint16_t word1, uint16_t word2);
   uint16_t BuildWriteMultiple(uint16_t start, const uint16_t* values, uint16_t count);
@@ -112,8 +129,28 @@ class ModbusLink : public SerialPort {
   int32_t LongestReply() const;
   // Ticks the request and that reply take on the wire at the line's settings, plus a second.
   int32_t WireTicks(int32_t characters) const;
-  // Counts one tick of the outstanding transaction and ends it when its time has run out.
-  void CountTick();
+  // Counts one tick of the outstanding transaction; true when its time ran out and it ended.
+  bool CountTick();
+  // RTU while idle: the byte goes into the frame assembled as its function code predicts, and a
+  // whole frame is dropped, as it answers nothing.
+  void AssembleIdle(uint8_t byte);
+  // RTU while a request is outstanding: takes the next byte; true when it ended the transaction.
+  bool ScanByte(uint8_t byte);
+  // The byte at `offset` (1 or 2) of a frame that may start the answer at `start`: false when it
+  // cannot, and the frame's length set once its header is whole.
+  bool FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) const;
+  // Follows the frame the function codes predict through m_scan; true when a whole one with a good
+  // CRC came, which is not the answer (another slave, another function, another length): it was
+  // skipped with everything before it.
+  bool SkipWholeFrame();
+  // Makes room in a full m_scan: the bytes before the oldest place a frame may still start are
+  // stray.
+  void SettleStray();
+  // The complete frame at `start` ends the transaction: the answer, the meter's refusal, or a
+  // frame that does not check.
+  void EndWithFrame(const AnswerStart& start);
+  // Forgets the bytes received since the request and every place an answer could start in them.
+  void ClearScan();
   // A whole frame has arrived; check is 0 when its CRC or LRC held, and the frame is then in
   // m_rxBuf in RTU form, n bytes. True when it ended the outstanding transaction, false when it
   // was dropped and assembly goes on.
@@ -123,4 +160,16 @@ class ModbusLink : public SerialPort {
   // The frame of n bytes (CRC included) in the form of the frame logs for the mode.
   void AppendFrame(std::string& text, const uint8_t* frame, int32_t n) const;
   void Post(int32_t wParam, int32_t lParam);
+
+  // RTU, while a request is outstanding: the bytes received since it that no verdict has taken
+  // yet, m_rxPos of them from offset 0. While idle, frames are assembled in m_rxBuf instead.
+  uint8_t m_scan[kFrameBufferSize] = {};
+  // The places in m_scan where the answer may start, oldest first. Each holds until its length
+  // (at most kMaxReplyLen) has come, so no more than kMaxReplyLen are ever pending.
+  AnswerStart m_starts[kMaxReplyLen] = {};
+  int32_t m_startCount = 0;
+  // The frame the function-code rule predicts in m_scan, whatever it answers: where it starts and
+  // its length (0 until its header has come).
+  int32_t m_frameAt = 0;
+  int32_t m_frameLength = 0;
 };

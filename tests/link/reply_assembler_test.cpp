@@ -81,7 +81,6 @@ TEST_F(ReplyAssembler, CompletesEachReplyClassAtItsPredictedLength) {
       WithCrc({0x01, 0x01, 0x01, 0x05}),
       WithCrc({0x01, 0x02, 0x01, 0x0A}),
       WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}),  // 7 bytes: 5 + byte count 2
-      WithCrc({0x01, 0x03, 0x00}),              // byte count 0: 5 bytes
       WithCrc(event),
       WithCrc({0x01, 0x05, 0x00, 0x03, 0xFF, 0x00}),
       WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03}),
@@ -117,7 +116,7 @@ TEST_F(ReplyAssembler, ReportsABadCrcAsReceivedMinusComputed) {
   };
   for (const Case& c : cases) {
     target.posted.clear();
-    link.ReadHolding(0, 1);
+    Request(c.reply[1]);
     wire->Feed(c.reply);
     Ticks(1);
     EXPECT_EQ(target.posted, std::vector<Posted>{Done(c.wParam, 0)});
@@ -214,6 +213,64 @@ TEST_F(ReplyAssembler, SkipsFramesThatAnswerSomethingElseAndTakesTheAnswer) {
     EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
     EXPECT_EQ(link.m_discardedFrames, discarded + 1);
   }
+}
+
+// Stray bytes before the answer (a transceiver turning around, the tail of a late frame, a late
+// whole reply to an earlier read) are skipped: the answer is taken from where it starts, whole
+// in m_rxBuf from offset 0. A frame placed as the answer that does not check still fails at once.
+TEST_F(ReplyAssembler, FindsTheAnswerBehindStrayBytes) {
+  struct Case {
+    const char* name;
+    Bytes before;
+    Bytes reply;
+    Posted posted;
+    uint32_t skipped;  // whole frames skipped
+  };
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  const Bytes lateTail = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
+  Bytes damaged = answer;
+  damaged.back() ^= 0x01;
+  const Case cases[] = {
+      {"one byte", {0xFF}, answer, Done(0, 0), 0},
+      {"three bytes", {0x00, 0x80, 0xFE}, answer, Done(0, 0), 0},
+      {"the slave's address", {0x01}, answer, Done(0, 0), 0},
+      {"address and function", {0x01, 0x01, 0x03}, answer, Done(0, 0), 0},
+      {"a late frame's tail", Bytes(lateTail.end() - 4, lateTail.end()), answer, Done(0, 0), 0},
+      {"a false start of the frame", {0x01, 0x03, 0x02}, answer, Done(0, 0), 0},
+      {"a late reply of another length", lateTail, answer, Done(0, 0), 1},
+      {"an exception after noise", {0x5A, 0x01}, WithCrc({0x01, 0x83, 0x02}), Done(2, 2), 0},
+      {"a bad CRC after noise", {0xFF, 0x01}, damaged, Done(1, 0), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    target.posted.clear();
+    const uint32_t skipped = link.m_discardedFrames;
+    link.ReadHolding(0, 1);
+    wire->Feed(c.before);
+    wire->Feed(c.reply);
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{c.posted});
+    EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + c.reply.size()), c.reply);
+    EXPECT_EQ(link.m_discardedFrames - skipped, c.skipped);
+    EXPECT_EQ(link.m_rxPos, 0);
+  }
+}
+
+// A reply that answers an earlier read, late, costs that read its time-out and no more: the next
+// read skips it and takes its own answer.
+TEST_F(ReplyAssembler, ALateReplyCostsOneFailureNotTwo) {
+  const Bytes late = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  link.ReadHolding(0, 2);
+  Ticks(50);
+  link.ReadHolding(0, 1);
+  wire->Feed({late.begin(), late.begin() + 3});
+  Ticks(1);
+  wire->Feed({late.begin() + 3, late.end()});
+  wire->Feed(answer);
+  Ticks(1);
+  EXPECT_EQ(target.posted, (std::vector<Posted>{Done(0, 1), Done(0, 0)}));
+  EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
 }
 
 // An exception reply is five bytes: it ends its transaction at once with the meter's code and
@@ -432,7 +489,7 @@ TEST_F(AsciiReplyAssembler, AChangeOfFramingDropsThePartialFrame) {
 }
 
 // Random traffic: well-formed replies, truncated ones, unknown codes and noise, with requests
-// issued at random. The assembly position stays inside the longest reply, and every transaction
+// issued at random. The bytes held stay inside the receiver's buffers, and every transaction
 // ends within the time-out by a completion or a time-out.
 TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction) {
   std::mt19937 random(7);
@@ -442,12 +499,13 @@ TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction)
   for (int round = 0; round < 20000; ++round) {
     const uint32_t action = random() % 40;
     if (action == 0) {
-      link.ReadHolding(byte(), byte());
+      link.ReadHolding(byte(), random() % 2 == 0 ? byte() : random() % 4);
       ticksOutstanding = 0;
     } else if (action <= 2) {
-      // Mostly from the slave asked, so that some frames answer.
+      // Mostly from the slave asked, often with the byte count asked, so that some frames answer.
       const uint8_t address = random() % 4 != 0 ? 1 : byte();
-      Bytes body{address, codes[random() % std::size(codes)], byte()};
+      const auto count = static_cast<uint8_t>(random() % 2 == 0 ? 2 * link.m_lastCount : byte());
+      Bytes body{address, codes[random() % std::size(codes)], count};
       const size_t extra = random() % 2 == 0 ? body[2] : random() % 12;
       for (size_t k = 0; k < extra; ++k) body.push_back(byte());
       Bytes frame = WithCrc(body);
@@ -460,7 +518,7 @@ TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction)
     const size_t postedBefore = target.posted.size();
     link.PumpReceive();
     ASSERT_GE(link.m_rxPos, 0);
-    ASSERT_LT(link.m_rxPos, kMaxReplyLen);
+    ASSERT_LE(link.m_rxPos, kFrameBufferSize);
     for (size_t k = postedBefore; k < target.posted.size(); ++k) {
       ASSERT_TRUE(target.posted[k].lParam >= 0 && target.posted[k].lParam <= 2);
     }
