@@ -381,9 +381,13 @@ bool ModbusLink::FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) co
     return true;
   }
   // The byte count of a byte-counted reply.
-  if (m_answerCountAtLeast ? byte < m_answerCount : byte != m_answerCount) return false;
+  if (!CountAsked(byte)) return false;
   start.length = LengthOf(FrameLength::CountAtByte2, m_scan + start.at);
   return true;
+}
+
+bool ModbusLink::CountAsked(uint8_t count) const {
+  return m_answerCountAtLeast ? count >= m_answerCount : count == m_answerCount;
 }
 
 bool ModbusLink::SkipWholeFrame() {
@@ -474,13 +478,8 @@ bool ModbusLink::TakeAsciiFrame(int32_t length) {
   // receiver reads one form.
   uint16_t n = 0;
   const int32_t check = DecodeAscii(m_asciiRx, length, m_rxBuf, n);
-  if (check != 0) return TakeFrame(check, 0);
   const auto closed = static_cast<uint16_t>(n + 2);
-  CloseFrame(m_rxBuf, closed);
-  return TakeFrame(0, closed);
-}
-
-bool ModbusLink::TakeFrame(int32_t check, uint16_t n) {
+  if (check == 0) CloseFrame(m_rxBuf, closed);
   // With nothing outstanding no frame answers anything (a reply after its time-out); while a
   // request is outstanding, a whole frame from another slave or with another function is not its
   // answer, and the line is listened to on. A damaged frame cannot say whom it answers: it fails.
@@ -489,15 +488,24 @@ bool ModbusLink::TakeFrame(int32_t check, uint16_t n) {
     m_discardedFrames = Incremented(m_discardedFrames);
     return false;
   }
+  // An ASCII frame ends where its characters end: one that does not hold what its function says
+  // cannot be read, and fails; one that holds another byte count than the request asks for
+  // answers an earlier request, and is skipped.
+  const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+  const bool readable = check == 0 && closed == ReplyLength(m_rxBuf);
+  if (readable && shape == FrameLength::CountAtByte2 && !CountAsked(m_rxBuf[2])) {
+    m_discardedFrames = Incremented(m_discardedFrames);
+    return false;
+  }
   m_ticks = 0;
-  // An RTU frame has the length its function gives by construction; an ASCII frame ends where
-  // its characters end, and one that does not hold what its function says cannot be read.
-  if (check == 0 && n != ReplyLength(m_rxBuf)) {
+  if (check != 0) {
+    Post(check, kLinkFrame);
+  } else if (!readable) {
     Post(kUnreadableFrame, kLinkFrame);
-  } else if (check == 0 && RuleOf(m_rxBuf[1]).reply == FrameLength::Exception) {
+  } else if (shape == FrameLength::Exception) {
     Post(m_rxBuf[2], kLinkException);
   } else {
-    Post(check, kLinkFrame);
+    Post(0, kLinkFrame);
   }
   return true;
 }

@@ -139,6 +139,8 @@ class ModbusLink : public SerialPort {
   // The byte at `offset` (1 or 2) of a frame that may start the answer at `start`: false when it
   // cannot, and the frame's length set once its header is whole.
   bool FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) const;
+  // Whether a reply's byte count is the one the outstanding request asks for.
+  bool CountAsked(uint8_t count) const;
   // Follows the frame the function codes predict through m_scan; true when a whole one with a good
   // CRC came, which is not the answer (another slave, another function, another length): it was
   // skipped with everything before it.
@@ -151,11 +153,9 @@ class ModbusLink : public SerialPort {
   void EndWithFrame(const AnswerStart& start);
   // Forgets the bytes received since the request and every place an answer could start in them.
   void ClearScan();
-  // A whole frame has arrived; check is 0 when its CRC or LRC held, and the frame is then in
-  // m_rxBuf in RTU form, n bytes. True when it ended the outstanding transaction, false when it
-  // was dropped and assembly goes on.
-  bool TakeFrame(int32_t check, uint16_t n);
-  // The ASCII frame of `length` characters in m_asciiRx, taken as TakeFrame takes a frame.
+  // ASCII: the frame of `length` characters in m_asciiRx has come whole. True when it ended the
+  // outstanding transaction (answered, refused, or failed as damaged or unreadable), false when it
+  // was dropped or skipped and assembly goes on; a good one is then in m_rxBuf in RTU form.
   bool TakeAsciiFrame(int32_t length);
   // The frame of n bytes (CRC included) in the form of the frame logs for the mode.
   void AppendFrame(std::string& text, const uint8_t* frame, int32_t n) const;

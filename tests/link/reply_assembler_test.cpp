@@ -418,6 +418,8 @@ TEST_F(AsciiReplyAssembler, TakesOnlyWellFormedAnswersAndFailsUnreadableOnes) {
       {"another slave, then the answer", ":0703020001F3\r\n:0103020001F9\r\n", Done(0, 0), answer},
       {"another function, then the answer", ":010600010003F5\r\n:0103020001F9\r\n", Done(0, 0),
        answer},
+      {"another length, then the answer", ":01030400010002F5\r\n:0103020001F9\r\n", Done(0, 0),
+       answer},
       {"the request's exception", ":0183027A\r\n:0103020001F9\r\n", Done(2, 2),
        WithCrc({0x01, 0x83, 0x02})},
   };
