@@ -75,15 +75,20 @@ bool ModbusLink::Send(Build build) {
   // never be this request's answer.
   DiscardInput();
   const uint16_t length = build();
-  const bool written =
-      m_protocol == kProtocolRtu
-          ? Write(m_txBuf, length)
-          // The same request without its CRC, in characters closed with the LRC.
-          : Write(m_asciiTx, EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx));
+  const uint8_t* onLine = m_txBuf;
+  uint16_t characters = length;
+  if (m_protocol == kProtocolAscii) {
+    // The same request without its CRC, in characters closed with the LRC.
+    characters = EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx);
+    onLine = m_asciiTx;
+  }
   // A frame the line refused went nowhere: the transaction outstanding, if any, is still the one
   // on the wire.
-  if (written) StartTransaction(length);
-  return written;
+  if (!Write(onLine, characters)) return false;
+  DropHeld();
+  if (m_observer != nullptr) m_observer->FrameWritten(onLine, characters);
+  StartTransaction(length);
+  return true;
 }
 
 RequestTarget ModbusLink::Target() const {
@@ -256,7 +261,7 @@ void ModbusLink::DumpRx(std::string& text) const {
 void ModbusLink::PumpReceive() {
   // A partial frame read in the other framing is no start of a frame in this one.
   if (m_protocol != m_rxProtocol) {
-    ClearScan();
+    DropHeld();
     m_rxProtocol = m_protocol;
   }
   if (m_protocol == kProtocolRtu) {
@@ -296,6 +301,8 @@ void ModbusLink::ReceiveRtu() {
   // still start.
   const int32_t from = m_startCount > 0 ? m_starts[0].at : m_rxPos;
   const int32_t received = m_rxPos - from;
+  Report(m_scan, from, RxVerdict::Stray);
+  Report(m_scan + from, received, RxVerdict::TimedOut);
   ClearScan();
   Post(received, kLinkTimedOut);
 }
@@ -315,6 +322,7 @@ void ModbusLink::AssembleIdle(uint8_t byte) {
   if (p == m_baseLen - 1) {
     const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
     if (shape == FrameLength::None) {
+      Report(m_rxBuf, p, RxVerdict::Idle);
       m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
     } else {
       m_expectedLen = LengthOf(shape, m_rxBuf);
@@ -322,6 +330,7 @@ void ModbusLink::AssembleIdle(uint8_t byte) {
     return;
   }
   if (p == m_expectedLen) {
+    Report(m_rxBuf, p, RxVerdict::Idle);
     m_rxPos = 0;
     m_discardedFrames = Incremented(m_discardedFrames);
   }
@@ -337,7 +346,6 @@ bool ModbusLink::ScanByte(uint8_t byte) {
   // good CRC is the answer.
   AnswerStart answer{-1, 0};
   AnswerStart failed{-1, 0};
-  bool pending = false;  // a start whose header held is still incomplete
   int32_t kept = 0;
   for (int32_t k = 0; k < m_startCount; ++k) {
     AnswerStart start = m_starts[k];
@@ -350,7 +358,6 @@ bool ModbusLink::ScanByte(uint8_t byte) {
       }
       continue;
     }
-    pending = pending || start.length != 0;
     m_starts[kept++] = start;
   }
   m_startCount = kept;
@@ -361,9 +368,11 @@ bool ModbusLink::ScanByte(uint8_t byte) {
   if (byte == m_requestAddress && m_startCount < static_cast<int32_t>(std::size(m_starts))) {
     m_starts[m_startCount++] = {end - 1, 0};
   }
-  if (SkipWholeFrame()) return false;
-  // A frame placed as the answer that does not check fails the transaction, unless a later
-  // place is still pending: noise may hold a false start of the frame that follows it.
+  for (int32_t skipped = 0; (skipped = SkipWholeFrame()) > 0;) failed.at -= skipped;
+  // A frame placed as the answer that does not check fails the transaction, unless another place
+  // whose header held is still pending: noise may hold a false start of the frame that follows.
+  const bool pending = std::any_of(m_starts, m_starts + m_startCount,
+                                   [](const AnswerStart& start) { return start.length != 0; });
   if (failed.at >= 0 && !pending) {
     EndWithFrame(failed);
     return true;
@@ -390,31 +399,42 @@ bool ModbusLink::CountAsked(uint8_t count) const {
   return m_answerCountAtLeast ? count >= m_answerCount : count == m_answerCount;
 }
 
-bool ModbusLink::SkipWholeFrame() {
+int32_t ModbusLink::SkipWholeFrame() {
   for (;;) {
     const uint8_t* frame = m_scan + m_frameAt;
     const int32_t have = m_rxPos - m_frameAt;
     if (m_frameLength == 0) {
-      if (have < 2) return false;
+      if (have < 2) return 0;
       const FrameLength shape = RuleOf(frame[1]).reply;
       if (shape == FrameLength::None) {
         ++m_frameAt;  // no frame starts here
         continue;
       }
-      if (shape == FrameLength::CountAtByte2 && have < 3) return false;
+      if (shape == FrameLength::CountAtByte2 && have < 3) return 0;
       m_frameLength = LengthOf(shape, frame);
     }
-    if (have < m_frameLength) return false;
+    if (have < m_frameLength) return 0;
     if (CheckFrame(frame, static_cast<uint16_t>(m_frameLength)) == 0) break;
-    // No frame after all: the prediction goes on after its bytes.
-    m_frameAt += m_frameLength;
+    // No frame starts here after all (noise that looked like a header): the next byte may.
+    ++m_frameAt;
     m_frameLength = 0;
   }
   // A whole frame that is not the answer (the answer would have been taken from the same
   // bytes): it and everything before it are skipped, and the line is listened to on.
+  const int32_t skipped = m_frameAt + m_frameLength;
+  Report(m_scan, m_frameAt, RxVerdict::Stray);
+  Report(m_scan + m_frameAt, m_frameLength, SkippedVerdict(m_scan + m_frameAt));
   m_discardedFrames = Incremented(m_discardedFrames);
-  ClearScan();
-  return true;
+  m_frameAt = skipped;
+  m_frameLength = 0;
+  DropScanned(skipped);
+  return skipped;
+}
+
+RxVerdict ModbusLink::SkippedVerdict(const uint8_t* frame) const {
+  if (frame[0] != m_requestAddress) return RxVerdict::OtherSlave;
+  if ((frame[1] & 0x7F) != m_requestFunction) return RxVerdict::OtherFunction;
+  return RxVerdict::NotTheAnswer;
 }
 
 void ModbusLink::SettleStray() {
@@ -422,23 +442,39 @@ void ModbusLink::SettleStray() {
   // frees most of itself.
   int32_t settled = m_frameAt;
   if (m_startCount > 0) settled = std::min(settled, m_starts[0].at);
-  std::memmove(m_scan, m_scan + settled, static_cast<size_t>(m_rxPos - settled));
-  m_rxPos -= settled;
-  m_frameAt -= settled;
-  for (int32_t k = 0; k < m_startCount; ++k) m_starts[k].at -= settled;
+  Report(m_scan, settled, RxVerdict::Stray);
+  DropScanned(settled);
+}
+
+void ModbusLink::DropScanned(int32_t n) {
+  std::memmove(m_scan, m_scan + n, static_cast<size_t>(m_rxPos - n));
+  m_rxPos -= n;
+  m_frameAt -= n;
+  int32_t kept = 0;
+  for (int32_t k = 0; k < m_startCount; ++k) {
+    if (m_starts[k].at >= n) m_starts[kept++] = {m_starts[k].at - n, m_starts[k].length};
+  }
+  m_startCount = kept;
 }
 
 void ModbusLink::EndWithFrame(const AnswerStart& start) {
-  std::copy_n(m_scan + start.at, start.length, m_rxBuf);
-  const auto n = static_cast<uint16_t>(start.length);
-  m_ticks = 0;
+  const int32_t n = start.length;
+  std::copy_n(m_scan + start.at, n, m_rxBuf);
+  Report(m_scan, start.at, RxVerdict::Stray);
   ClearScan();
-  const int32_t check = CheckFrame(m_rxBuf, n);
-  if (check != 0) {
-    Post(check, kLinkFrame);
+  m_ticks = 0;
+  // The CRC as the frame carries it, its low byte first on the wire.
+  const uint16_t crc = Crc16(m_rxBuf, static_cast<uint16_t>(n - 2));
+  const auto computed = static_cast<uint16_t>(crc >> 8 | (crc & 0xFF) << 8);
+  const auto received = static_cast<uint16_t>(m_rxBuf[n - 2] | m_rxBuf[n - 1] << 8);
+  if (received != computed) {
+    Report(m_rxBuf, n, RxVerdict::BadCheck, received, computed);
+    Post(CheckFrame(m_rxBuf, static_cast<uint16_t>(n)), kLinkFrame);
   } else if ((m_rxBuf[1] & 0x80) != 0) {
+    Report(m_rxBuf, n, RxVerdict::Exception);
     Post(m_rxBuf[2], kLinkException);
   } else {
+    Report(m_rxBuf, n, RxVerdict::Answer);
     Post(0, kLinkFrame);
   }
 }
@@ -450,13 +486,47 @@ void ModbusLink::ClearScan() {
   m_frameLength = 0;
 }
 
+void ModbusLink::DropHeld() {
+  if (m_rxProtocol == kProtocolAscii) {
+    AddStray(m_asciiRx, m_rxPos);
+    ReportStray(HeldVerdict());
+  } else {
+    Report(m_ticks != 0 ? m_scan : m_rxBuf, m_rxPos, HeldVerdict());
+  }
+  ClearScan();
+}
+
+RxVerdict ModbusLink::HeldVerdict() const {
+  return m_ticks != 0 ? RxVerdict::Stray : RxVerdict::Idle;
+}
+
+void ModbusLink::AddStray(const uint8_t* chars, int32_t n) {
+  if (m_strayLen + n > kFrameBufferSize) ReportStray(HeldVerdict());  // a flood cuts the run
+  std::copy_n(chars, n, m_scan + m_strayLen);
+  m_strayLen += n;
+}
+
+void ModbusLink::ReportStray(RxVerdict verdict) {
+  Report(m_scan, m_strayLen, verdict);
+  m_strayLen = 0;
+}
+
+void ModbusLink::Report(const uint8_t* bytes, int32_t length, RxVerdict verdict, uint16_t received,
+                        uint16_t computed) {
+  if (m_observer == nullptr || (length == 0 && verdict != RxVerdict::TimedOut)) return;
+  m_observer->Received({bytes, static_cast<uint16_t>(length), verdict, received, computed});
+}
+
 void ModbusLink::ReceiveAscii() {
   while (BytesWaiting()) {
     const uint8_t c = ReadByte();
     if (c == ':') {
-      m_rxPos = 0;  // a frame starts, or starts again: what came before it is no frame
+      // A frame starts, or starts again: what came before it is no frame.
+      AddStray(m_asciiRx, m_rxPos);
+      m_rxPos = 0;
     } else if (m_rxPos == 0) {
-      continue;  // between frames: noise
+      AddStray(&c, 1);  // between frames: noise
+      continue;
     }
     m_asciiRx[m_rxPos++] = c;
     if (c == '\n') {
@@ -464,10 +534,14 @@ void ModbusLink::ReceiveAscii() {
       m_rxPos = 0;
       if (TakeAsciiFrame(length)) return;  // further characters wait for the next tick
     } else if (m_rxPos == kMaxAsciiFrameLen) {
-      m_rxPos = 0;  // longer than any frame: dropped, and its rest skipped up to the next ':'
+      // Longer than any frame: dropped, and its rest skipped up to the next ':'.
+      AddStray(m_asciiRx, m_rxPos);
+      m_rxPos = 0;
     }
   }
   if (!CountTick()) return;
+  ReportStray(RxVerdict::Stray);
+  Report(m_asciiRx, m_rxPos, RxVerdict::TimedOut);
   const int32_t received = m_rxPos;
   m_rxPos = 0;
   Post(received, kLinkTimedOut);
@@ -480,11 +554,13 @@ bool ModbusLink::TakeAsciiFrame(int32_t length) {
   const int32_t check = DecodeAscii(m_asciiRx, length, m_rxBuf, n);
   const auto closed = static_cast<uint16_t>(n + 2);
   if (check == 0) CloseFrame(m_rxBuf, closed);
+  ReportStray(HeldVerdict());
   // With nothing outstanding no frame answers anything (a reply after its time-out); while a
   // request is outstanding, a whole frame from another slave or with another function is not its
   // answer, and the line is listened to on. A damaged frame cannot say whom it answers: it fails.
   const bool answers = m_rxBuf[0] == m_requestAddress && (m_rxBuf[1] & 0x7F) == m_requestFunction;
   if (m_ticks == 0 || (check == 0 && !answers)) {
+    Report(m_asciiRx, length, m_ticks == 0 ? RxVerdict::Idle : SkippedVerdict(m_rxBuf));
     m_discardedFrames = Incremented(m_discardedFrames);
     return false;
   }
@@ -494,17 +570,25 @@ bool ModbusLink::TakeAsciiFrame(int32_t length) {
   const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
   const bool readable = check == 0 && closed == ReplyLength(m_rxBuf);
   if (readable && shape == FrameLength::CountAtByte2 && !CountAsked(m_rxBuf[2])) {
+    Report(m_asciiRx, length, RxVerdict::NotTheAnswer);
     m_discardedFrames = Incremented(m_discardedFrames);
     return false;
   }
   m_ticks = 0;
-  if (check != 0) {
+  if (check != 0 && check != kUnreadableFrame) {
+    // The LRC received and the one computed, each in its low byte.
+    const uint8_t computed = Lrc(m_rxBuf, n);
+    Report(m_asciiRx, length, RxVerdict::BadCheck, static_cast<uint8_t>(computed + check),
+           computed);
     Post(check, kLinkFrame);
   } else if (!readable) {
+    Report(m_asciiRx, length, RxVerdict::Unreadable);
     Post(kUnreadableFrame, kLinkFrame);
   } else if (shape == FrameLength::Exception) {
+    Report(m_asciiRx, length, RxVerdict::Exception);
     Post(m_rxBuf[2], kLinkException);
   } else {
+    Report(m_asciiRx, length, RxVerdict::Answer);
     Post(0, kLinkFrame);
   }
   return true;

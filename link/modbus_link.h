@@ -5,6 +5,7 @@
 
 #include "link/frame_codec.h"
 #include "link/link_notify.h"
+#include "link/link_observer.h"
 #include "link/serial_port.h"
 
 // The console's Modbus master: protocol mode, slave address, the two frame buffers, the state of
@@ -66,6 +67,10 @@ class ModbusLink : public SerialPort {
   void ReceiveAscii();
 
   LinkNotifyTarget* m_notifyWnd = nullptr;
+  // Learns of every request written and every piece received, with its verdict; none when null.
+  // The pieces received after a request cover each of its bytes once, up to its end (the line
+  // watch that ends a transaction on a lost device reports nothing here).
+  LinkObserver* m_observer = nullptr;
   int32_t m_protocol = 0;
   int32_t m_successCount = 0;
   int32_t m_failureCount = 0;
@@ -141,18 +146,37 @@ class ModbusLink : public SerialPort {
   bool FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) const;
   // Whether a reply's byte count is the one the outstanding request asks for.
   bool CountAsked(uint8_t count) const;
-  // Follows the frame the function codes predict through m_scan; true when a whole one with a good
-  // CRC came, which is not the answer (another slave, another function, another length): it was
-  // skipped with everything before it.
-  bool SkipWholeFrame();
+  // Follows the frame the function codes predict through m_scan, from each byte on until one
+  // checks. When a whole one with a good CRC has come, which is not the answer (another slave,
+  // another function, another length), it is skipped with everything before it; returns how many
+  // bytes that dropped from m_scan (0 when none).
+  int32_t SkipWholeFrame();
   // Makes room in a full m_scan: the bytes before the oldest place a frame may still start are
   // stray.
   void SettleStray();
+  // Drops the first n bytes of m_scan, already reported, and the places an answer could start in
+  // them.
+  void DropScanned(int32_t n);
   // The complete frame at `start` ends the transaction: the answer, the meter's refusal, or a
   // frame that does not check.
   void EndWithFrame(const AnswerStart& start);
   // Forgets the bytes received since the request and every place an answer could start in them.
   void ClearScan();
+  // What the receiver holds when a request is written or the framing changes can start no answer
+  // now: reported (stray while a transaction is outstanding, idle otherwise) and dropped.
+  void DropHeld();
+  // ASCII: characters outside any frame join the run of stray (idle) characters, reported as one
+  // piece when the next frame is judged or the run is dropped.
+  void AddStray(const uint8_t* chars, int32_t n);
+  void ReportStray(RxVerdict verdict);
+  // What bytes dropped now are: stray while a transaction is outstanding, idle otherwise.
+  RxVerdict HeldVerdict() const;
+  // Hands one piece of the received stream to the observer; an empty one only for a time-out.
+  void Report(const uint8_t* bytes, int32_t length, RxVerdict verdict, uint16_t received = 0,
+              uint16_t computed = 0);
+  // Why a whole good frame that is not the answer is skipped: another slave's, another
+  // function's, or the slave's with the function but not the length asked for.
+  RxVerdict SkippedVerdict(const uint8_t* frame) const;
   // ASCII: the frame of `length` characters in m_asciiRx has come whole. True when it ended the
   // outstanding transaction (answered, refused, or failed as damaged or unreadable), false when it
   // was dropped or skipped and assembly goes on; a good one is then in m_rxBuf in RTU form.
@@ -162,7 +186,8 @@ class ModbusLink : public SerialPort {
   void Post(int32_t wParam, int32_t lParam);
 
   // RTU, while a request is outstanding: the bytes received since it that no verdict has taken
-  // yet, m_rxPos of them from offset 0. While idle, frames are assembled in m_rxBuf instead.
+  // yet, m_rxPos of them from offset 0 (while idle, frames are assembled in m_rxBuf instead).
+  // ASCII: the run of characters outside any frame, m_strayLen of them.
   uint8_t m_scan[kFrameBufferSize] = {};
   // The places in m_scan where the answer may start, oldest first. Each holds until its length
   // (at most kMaxReplyLen) has come, so no more than kMaxReplyLen are ever pending.
@@ -172,4 +197,5 @@ class ModbusLink : public SerialPort {
   // its length (0 until its header has come).
   int32_t m_frameAt = 0;
   int32_t m_frameLength = 0;
+  int32_t m_strayLen = 0;
 };

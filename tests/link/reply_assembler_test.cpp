@@ -15,6 +15,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+Bytes Chars(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
 std::string HexOf(const Bytes& bytes) {
   std::string text;
   AppendHex(text, bytes.data(), static_cast<int>(bytes.size()));
@@ -190,6 +192,111 @@ TEST_F(ReplyAssembler, ARequestStartsOnACleanLine) {
   EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
 }
 
+// What the observer learns: each request as it went on the line, and every byte received in one
+// piece with its verdict, in order, each byte once.
+struct Heard {
+  bool written;  // a request written, or else a piece received
+  Bytes bytes;
+  RxVerdict verdict;
+  uint16_t received, computed;
+  bool operator==(const Heard&) const = default;
+};
+
+class RecordingObserver : public LinkObserver {
+ public:
+  void FrameWritten(const uint8_t* bytes, uint16_t length) override {
+    heard.push_back({true, Bytes(bytes, bytes + length), RxVerdict::Answer, 0, 0});
+  }
+  void Received(const RxPiece& piece) override {
+    heard.push_back({false, Bytes(piece.bytes, piece.bytes + piece.length), piece.verdict,
+                     piece.received, piece.computed});
+  }
+  std::vector<Heard> heard;
+};
+
+Heard Piece(const Bytes& bytes, RxVerdict verdict, uint16_t received = 0, uint16_t computed = 0) {
+  return {false, bytes, verdict, received, computed};
+}
+
+TEST_F(ReplyAssembler, TellsItsObserverWhatBecameOfEveryByte) {
+  RecordingObserver observer;
+  link.m_observer = &observer;
+  Bytes fed;
+  auto feed = [&](const Bytes& bytes) {
+    wire->Feed(bytes);
+    fed.insert(fed.end(), bytes.begin(), bytes.end());
+  };
+  const Bytes otherFunction = WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03});
+  const Bytes otherSlave = WithCrc({0x07, 0x03, 0x02, 0x00, 0x01});
+  const Bytes late = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  const Bytes refusal = WithCrc({0x01, 0x83, 0x02});
+  Bytes damaged = answer;
+  damaged[4] ^= 0x10;
+  const Bytes redone = WithCrc(Bytes(damaged.begin(), damaged.end() - 2));
+  const std::string ascii = ":0103020001F8\r\n";  // its LRC is F9
+
+  feed(otherFunction);  // while idle, and the start of another frame
+  feed({0x01, 0x03});
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0xFF, 0x00});
+  feed(otherSlave);
+  feed({0x5A});
+  feed(otherFunction);
+  feed(late);
+  feed(answer);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0x01});
+  feed(damaged);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0x3C});
+  feed(refusal);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0xEE, 0x01, 0x03});
+  Ticks(50);
+  link.m_protocol = kProtocolAscii;
+  link.ReadHolding(0, 1);
+  feed(Chars("\x7F:0103"));
+  feed(Chars(ascii));
+  Ticks(1);
+
+  const Heard request = {true, wire->written[0], RxVerdict::Answer, 0, 0};
+  const std::vector<Heard> expected = {
+      Piece(otherFunction, RxVerdict::Idle),
+      Piece({0x01, 0x03}, RxVerdict::Idle),
+      request,
+      Piece({0xFF, 0x00}, RxVerdict::Stray),
+      Piece(otherSlave, RxVerdict::OtherSlave),
+      Piece({0x5A}, RxVerdict::Stray),
+      Piece(otherFunction, RxVerdict::OtherFunction),
+      Piece(late, RxVerdict::NotTheAnswer),
+      Piece(answer, RxVerdict::Answer),
+      request,
+      Piece({0x01}, RxVerdict::Stray),
+      Piece(damaged, RxVerdict::BadCheck, static_cast<uint16_t>(damaged[5] | damaged[6] << 8),
+            static_cast<uint16_t>(redone[5] | redone[6] << 8)),
+      request,
+      Piece({0x3C}, RxVerdict::Stray),
+      Piece(refusal, RxVerdict::Exception),
+      request,
+      Piece({0xEE}, RxVerdict::Stray),
+      Piece({0x01, 0x03}, RxVerdict::TimedOut),
+      {true, Chars(":010300000001FB\r\n"), RxVerdict::Answer, 0, 0},
+      Piece(Chars("\x7F:0103"), RxVerdict::Stray),
+      Piece(Chars(ascii), RxVerdict::BadCheck, 0xF8, 0xF9),
+  };
+  EXPECT_EQ(observer.heard, expected);
+  Bytes covered;
+  for (const Heard& h : observer.heard) {
+    if (!h.written) covered.insert(covered.end(), h.bytes.begin(), h.bytes.end());
+  }
+  EXPECT_EQ(covered, fed);
+}
+
 // Only the slave addressed answers, with the function asked for or its exception form: other
 // whole frames are skipped and the real answer after them is taken in the same tick.
 TEST_F(ReplyAssembler, SkipsFramesThatAnswerSomethingElseAndTakesTheAnswer) {
@@ -362,8 +469,6 @@ TEST_F(ReplyAssembler, TakesAReplyThatArrivesInTheTickThatReachesTheTimeOut) {
 // the same reply would have been: the bytes, then their CRC.
 
 using namespace std::string_literals;
-
-Bytes Chars(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 class AsciiReplyAssembler : public ReplyAssembler {
  protected:
