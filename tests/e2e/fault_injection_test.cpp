@@ -187,6 +187,21 @@ TEST_F(ConsoleWithSimulatedMeter, CountsAddUpUnderMixedFaults) {
   EXPECT_EQ(Text(1050), "100");
 }
 
+// One to three stray bytes before a fifth of the replies (a transceiver turning the line around)
+// cost nothing: every polled read finds its reply after them.
+TEST_F(ConsoleWithSimulatedMeter, FindsEveryReplyBehindStrayBytes) {
+  constexpr int kTransactions = 60;
+  Connect({"--seed", "7", "--noise", "0.2", "--verbose"});
+  beforeTick = [this] { sim.Drain(); };
+  ASSERT_TRUE(TickUntil([&] { return Handled() >= kTransactions && Idle(); }, 60000)) << Handled();
+  sim.Drain();
+  size_t noisy = 0;
+  for (size_t at = 0; (at = sim.Output().find("(noise)", at)) != std::string::npos; ++at) ++noisy;
+  EXPECT_GE(noisy, 5u);
+  EXPECT_EQ(dialog.m_link.m_failureCount, 0);
+  ExpectCountsBalance();
+}
+
 // The meter process dies: its pseudo-terminal hangs up under the console, which closes the port
 // at once and ends the poll outstanding, if any, as one failure. A meter started again places a
 // new line behind COM1, which the console opens by itself; polling carries on, and the parameter
