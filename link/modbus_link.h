@@ -157,9 +157,9 @@ class ModbusLink : public SerialPort {
   // Drops the first n bytes of m_scan, already reported, and the places an answer could start in
   // them.
   void DropScanned(int32_t n);
-  // The complete frame at `start` ends the transaction: the answer, the meter's refusal, or a
-  // frame that does not check.
-  void EndWithFrame(const AnswerStart& start);
+  // The complete frame at `start` ends the transaction: the answer or the meter's refusal when
+  // its CRC checks, else a failure.
+  void EndWithFrame(const AnswerStart& start, bool checks);
   // Forgets the bytes received since the request and every place an answer could start in them.
   void ClearScan();
   // What the receiver holds when a request is written or the framing changes can start no answer
