@@ -192,111 +192,6 @@ TEST_F(ReplyAssembler, ARequestStartsOnACleanLine) {
   EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
 }
 
-// What the observer learns: each request as it went on the line, and every byte received in one
-// piece with its verdict, in order, each byte once.
-struct Heard {
-  bool written;  // a request written, or else a piece received
-  Bytes bytes;
-  RxVerdict verdict;
-  uint16_t received, computed;
-  bool operator==(const Heard&) const = default;
-};
-
-class RecordingObserver : public LinkObserver {
- public:
-  void FrameWritten(const uint8_t* bytes, uint16_t length) override {
-    heard.push_back({true, Bytes(bytes, bytes + length), RxVerdict::Answer, 0, 0});
-  }
-  void Received(const RxPiece& piece) override {
-    heard.push_back({false, Bytes(piece.bytes, piece.bytes + piece.length), piece.verdict,
-                     piece.received, piece.computed});
-  }
-  std::vector<Heard> heard;
-};
-
-Heard Piece(const Bytes& bytes, RxVerdict verdict, uint16_t received = 0, uint16_t computed = 0) {
-  return {false, bytes, verdict, received, computed};
-}
-
-TEST_F(ReplyAssembler, TellsItsObserverWhatBecameOfEveryByte) {
-  RecordingObserver observer;
-  link.m_observer = &observer;
-  Bytes fed;
-  auto feed = [&](const Bytes& bytes) {
-    wire->Feed(bytes);
-    fed.insert(fed.end(), bytes.begin(), bytes.end());
-  };
-  const Bytes otherFunction = WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03});
-  const Bytes otherSlave = WithCrc({0x07, 0x03, 0x02, 0x00, 0x01});
-  const Bytes late = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
-  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
-  const Bytes refusal = WithCrc({0x01, 0x83, 0x02});
-  Bytes damaged = answer;
-  damaged[4] ^= 0x10;
-  const Bytes redone = WithCrc(Bytes(damaged.begin(), damaged.end() - 2));
-  const std::string ascii = ":0103020001F8\r\n";  // its LRC is F9
-
-  feed(otherFunction);  // while idle, and the start of another frame
-  feed({0x01, 0x03});
-  Ticks(1);
-  link.ReadHolding(0, 1);
-  feed({0xFF, 0x00});
-  feed(otherSlave);
-  feed({0x5A});
-  feed(otherFunction);
-  feed(late);
-  feed(answer);
-  Ticks(1);
-  link.ReadHolding(0, 1);
-  feed({0x01});
-  feed(damaged);
-  Ticks(1);
-  link.ReadHolding(0, 1);
-  feed({0x3C});
-  feed(refusal);
-  Ticks(1);
-  link.ReadHolding(0, 1);
-  feed({0xEE, 0x01, 0x03});
-  Ticks(50);
-  link.m_protocol = kProtocolAscii;
-  link.ReadHolding(0, 1);
-  feed(Chars("\x7F:0103"));
-  feed(Chars(ascii));
-  Ticks(1);
-
-  const Heard request = {true, wire->written[0], RxVerdict::Answer, 0, 0};
-  const std::vector<Heard> expected = {
-      Piece(otherFunction, RxVerdict::Idle),
-      Piece({0x01, 0x03}, RxVerdict::Idle),
-      request,
-      Piece({0xFF, 0x00}, RxVerdict::Stray),
-      Piece(otherSlave, RxVerdict::OtherSlave),
-      Piece({0x5A}, RxVerdict::Stray),
-      Piece(otherFunction, RxVerdict::OtherFunction),
-      Piece(late, RxVerdict::NotTheAnswer),
-      Piece(answer, RxVerdict::Answer),
-      request,
-      Piece({0x01}, RxVerdict::Stray),
-      Piece(damaged, RxVerdict::BadCheck, static_cast<uint16_t>(damaged[5] | damaged[6] << 8),
-            static_cast<uint16_t>(redone[5] | redone[6] << 8)),
-      request,
-      Piece({0x3C}, RxVerdict::Stray),
-      Piece(refusal, RxVerdict::Exception),
-      request,
-      Piece({0xEE}, RxVerdict::Stray),
-      Piece({0x01, 0x03}, RxVerdict::TimedOut),
-      {true, Chars(":010300000001FB\r\n"), RxVerdict::Answer, 0, 0},
-      Piece(Chars("\x7F:0103"), RxVerdict::Stray),
-      Piece(Chars(ascii), RxVerdict::BadCheck, 0xF8, 0xF9),
-  };
-  EXPECT_EQ(observer.heard, expected);
-  Bytes covered;
-  for (const Heard& h : observer.heard) {
-    if (!h.written) covered.insert(covered.end(), h.bytes.begin(), h.bytes.end());
-  }
-  EXPECT_EQ(covered, fed);
-}
-
 // Only the slave addressed answers, with the function asked for or its exception form: other
 // whole frames are skipped and the real answer after them is taken in the same tick.
 TEST_F(ReplyAssembler, SkipsFramesThatAnswerSomethingElseAndTakesTheAnswer) {
@@ -344,7 +239,7 @@ TEST_F(ReplyAssembler, FindsTheAnswerBehindStrayBytes) {
       {"address and function", {0x01, 0x01, 0x03}, answer, Done(0, 0), 0},
       {"a late frame's tail", Bytes(lateTail.end() - 4, lateTail.end()), answer, Done(0, 0), 0},
       {"a false start of the frame", {0x01, 0x03, 0x02}, answer, Done(0, 0), 0},
-      {"a late reply of another length", lateTail, answer, Done(0, 0), 1},
+      {"a late reply of another length", lateTail, answer, Done(0, 0), 1},  // costs no failure
       {"an exception after noise", {0x5A, 0x01}, WithCrc({0x01, 0x83, 0x02}), Done(2, 2), 0},
       {"a bad CRC after noise", {0xFF, 0x01}, damaged, Done(1, 0), 0},
   };
@@ -361,23 +256,6 @@ TEST_F(ReplyAssembler, FindsTheAnswerBehindStrayBytes) {
     EXPECT_EQ(link.m_discardedFrames - skipped, c.skipped);
     EXPECT_EQ(link.m_rxPos, 0);
   }
-}
-
-// A reply that answers an earlier read, late, costs that read its time-out and no more: the next
-// read skips it and takes its own answer.
-TEST_F(ReplyAssembler, ALateReplyCostsOneFailureNotTwo) {
-  const Bytes late = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
-  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
-  link.ReadHolding(0, 2);
-  Ticks(50);
-  link.ReadHolding(0, 1);
-  wire->Feed({late.begin(), late.begin() + 3});
-  Ticks(1);
-  wire->Feed({late.begin() + 3, late.end()});
-  wire->Feed(answer);
-  Ticks(1);
-  EXPECT_EQ(target.posted, (std::vector<Posted>{Done(0, 1), Done(0, 0)}));
-  EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
 }
 
 // An exception reply is five bytes: it ends its transaction at once with the meter's code and
@@ -421,47 +299,37 @@ TEST_F(ReplyAssembler, TakesTheAnswerAndDropsAFrameThatFollowsIt) {
   EXPECT_EQ(link.m_discardedFrames, 1u);
 }
 
-// A reply that comes after its time-out answers nothing: the time-out alone is reported, with the
-// bytes of the answer that had come, and the rest is dropped while the line is idle.
-TEST_F(ReplyAssembler, DropsAReplyThatCompletesAfterItsTimeOut) {
-  const Bytes reply = WithCrc({0x01, 0x03, 0x02, 0x00, 0x01});
-  link.ReadHolding(0, 1);
-  Ticks(50);
-  wire->Feed(reply);
-  Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)});
-  EXPECT_EQ(link.m_discardedFrames, 1u);
-
-  target.posted.clear();
-  link.ReadHolding(0, 1);
-  wire->Feed({0x01, 0x03});
-  Ticks(49);
-  wire->Feed({0x02, 0x00});
-  Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(4, 1)});
-  wire->Feed({0x01, reply[5], reply[6]});
-  Ticks(1);
-  EXPECT_EQ(target.posted.size(), 1u);
-}
-
-// The bytes that came during the last tick of the time-out are read before the time is counted:
-// a reply that arrived then is taken, in either framing.
-TEST_F(ReplyAssembler, TakesAReplyThatArrivesInTheTickThatReachesTheTimeOut) {
-  const std::string ascii = ":0103020001F9\r\n";
-  const std::pair<int32_t, Bytes> replies[] = {
-      {kProtocolRtu, WithCrc({0x01, 0x03, 0x02, 0x00, 0x01})},
-      {kProtocolAscii, Bytes(ascii.begin(), ascii.end())},
+// A tick reads the bytes waiting before it counts the time-out, in either framing: a reply that
+// came during the last tick is taken, and the time-out reports every byte of the answer that came.
+// A reply that comes after its time-out answers nothing and is dropped while the line is idle.
+TEST_F(ReplyAssembler, AReplyCountsUpToTheTickThatReachesItsTimeOut) {
+  struct Case {
+    const char* name;
+    int32_t protocol;
+    int ticks;  // before the bytes come
+    Bytes line;
+    Posted posted;
   };
-  for (const auto& [protocol, reply] : replies) {
-    SCOPED_TRACE(protocol);
-    link.m_protocol = protocol;
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x01});
+  const Case cases[] = {
+      {"an RTU reply in the last tick", kProtocolRtu, 49, answer, Done(0, 0)},
+      {"an ASCII reply in the last tick", kProtocolAscii, 49, Chars(":0103020001F9\r\n"),
+       Done(0, 0)},
+      {"part of a reply in the last tick", kProtocolRtu, 49, {0x01, 0x03, 0x02, 0x00}, Done(4, 1)},
+      {"a reply after the time-out", kProtocolRtu, 50, answer, Done(0, 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    link.m_protocol = c.protocol;
     target.posted.clear();
     link.ReadHolding(0, 1);
-    Ticks(49);
-    wire->Feed(reply);
-    Ticks(1);
-    EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
-    EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + 7), WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
+    Ticks(c.ticks);
+    wire->Feed(c.line);
+    Ticks(2);
+    EXPECT_EQ(target.posted, std::vector<Posted>{c.posted});
+    if (c.posted == Done(0, 0)) {
+      EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
+    }
   }
 }
 
@@ -593,6 +461,103 @@ TEST_F(AsciiReplyAssembler, AChangeOfFramingDropsThePartialFrame) {
   wire->Feed(Chars("01F9\r\n:0103020001F9\r\n"));
   Ticks(1);
   EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
+}
+
+// What the observer learns: each request as it went on the line, and every byte received in one
+// piece with its verdict, in order, each byte once.
+struct Heard {
+  bool written;  // a request written, or else a piece received
+  Bytes bytes;
+  RxVerdict verdict;
+  uint16_t received, computed;
+  bool operator==(const Heard&) const = default;
+};
+
+class RecordingObserver : public LinkObserver {
+ public:
+  void FrameWritten(const uint8_t* bytes, uint16_t length) override {
+    heard.push_back({true, Bytes(bytes, bytes + length), RxVerdict::Answer, 0, 0});
+  }
+  void Received(const RxPiece& piece) override {
+    heard.push_back({false, Bytes(piece.bytes, piece.bytes + piece.length), piece.verdict,
+                     piece.received, piece.computed});
+  }
+  std::vector<Heard> heard;
+};
+
+Heard Piece(const Bytes& bytes, RxVerdict verdict, uint16_t received = 0, uint16_t computed = 0) {
+  return {false, bytes, verdict, received, computed};
+}
+
+TEST_F(ReplyAssembler, TellsItsObserverWhatBecameOfEveryByte) {
+  RecordingObserver observer;
+  link.m_observer = &observer;
+  Bytes fed;
+  auto feed = [&](const Bytes& bytes) {
+    wire->Feed(bytes);
+    fed.insert(fed.end(), bytes.begin(), bytes.end());
+  };
+  const Bytes otherFunction = WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03});
+  const Bytes otherSlave = WithCrc({0x07, 0x03, 0x02, 0x00, 0x01});
+  const Bytes late = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  Bytes damaged = answer;
+  damaged[4] ^= 0x10;
+  const Bytes redone = WithCrc(Bytes(damaged.begin(), damaged.end() - 2));
+  const std::string ascii = ":0103020001F8\r\n";  // its LRC is F9
+
+  feed(otherFunction);  // while idle, and the start of another frame
+  feed({0x01, 0x03});
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0xFF, 0x00});
+  feed(otherSlave);
+  feed({0x5A});
+  feed(otherFunction);
+  feed(late);
+  feed(answer);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0x01});
+  feed(damaged);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0xEE, 0x01, 0x03});
+  Ticks(50);
+  link.m_protocol = kProtocolAscii;
+  link.ReadHolding(0, 1);
+  feed(Chars("\x7F:0103"));
+  feed(Chars(ascii));
+  Ticks(1);
+
+  const Heard request = {true, wire->written[0], RxVerdict::Answer, 0, 0};
+  const std::vector<Heard> expected = {
+      Piece(otherFunction, RxVerdict::Idle),
+      Piece({0x01, 0x03}, RxVerdict::Idle),
+      request,
+      Piece({0xFF, 0x00}, RxVerdict::Stray),
+      Piece(otherSlave, RxVerdict::OtherSlave),
+      Piece({0x5A}, RxVerdict::Stray),
+      Piece(otherFunction, RxVerdict::OtherFunction),
+      Piece(late, RxVerdict::NotTheAnswer),
+      Piece(answer, RxVerdict::Answer),
+      request,
+      Piece({0x01}, RxVerdict::Stray),
+      Piece(damaged, RxVerdict::BadCheck, static_cast<uint16_t>(damaged[5] | damaged[6] << 8),
+            static_cast<uint16_t>(redone[5] | redone[6] << 8)),
+      request,
+      Piece({0xEE}, RxVerdict::Stray),
+      Piece({0x01, 0x03}, RxVerdict::TimedOut),
+      {true, Chars(":010300000001FB\r\n"), RxVerdict::Answer, 0, 0},
+      Piece(Chars("\x7F:0103"), RxVerdict::Stray),
+      Piece(Chars(ascii), RxVerdict::BadCheck, 0xF8, 0xF9),
+  };
+  EXPECT_EQ(observer.heard, expected);
+  Bytes covered;
+  for (const Heard& h : observer.heard) {
+    if (!h.written) covered.insert(covered.end(), h.bytes.begin(), h.bytes.end());
+  }
+  EXPECT_EQ(covered, fed);
 }
 
 // Random traffic: well-formed replies, truncated ones, unknown codes and noise, with requests
