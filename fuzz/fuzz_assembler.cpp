@@ -1,6 +1,7 @@
 // The reply assembler, RTU and ASCII, under arbitrary byte streams split across arbitrary ticks,
 // with requests, mode changes and time-outs interleaved. The line is scripted; nothing may read or
-// write outside the buffers, and every transaction must end in a completion or a time-out.
+// write outside the buffers, every transaction must end in a completion or a time-out, every byte
+// read reaches the observer once, and each completion follows the piece that says why.
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -12,6 +13,7 @@ namespace {
 
 struct Wire {
   std::deque<uint8_t> incoming;
+  size_t read = 0;  // bytes the receiver took off the line (not those purged before a request)
 };
 
 class ScriptedLine : public SerialLine {
@@ -24,24 +26,54 @@ class ScriptedLine : public SerialLine {
   uint8_t ReadByte() override {
     const uint8_t b = m_wire.incoming.front();
     m_wire.incoming.pop_front();
+    ++m_wire.read;
     return b;
   }
+  void DiscardInput() override { m_wire.incoming.clear(); }
   bool Write(const uint8_t*, uint16_t) override { return true; }
 
  private:
   Wire& m_wire;
 };
 
-struct Counter : LinkNotifyTarget {
-  int completions = 0;
-  void PostMessage(uint32_t message, int32_t, int32_t) override {
-    if (message == WM_LINK_DONE) ++completions;
-  }
-};
-
 void Check(bool condition) {
   if (!condition) std::abort();
 }
+
+struct Recorder : LinkNotifyTarget, LinkObserver {
+  explicit Recorder(const Wire& wire) : m_wire(wire) {}
+
+  // Everything read before a request was told before it went out.
+  void FrameWritten(const uint8_t*, uint16_t length) override {
+    Check(length > 0);
+    Check(reported == m_wire.read);
+  }
+  void Received(const RxPiece& piece) override {
+    Check(piece.length > 0 || piece.verdict == RxVerdict::TimedOut);
+    reported += piece.length;
+    Check(reported <= m_wire.read);
+    last = piece.verdict;
+  }
+  void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override {
+    Check(message == WM_LINK_DONE);
+    if (lParam == kLinkTimedOut) {
+      Check(last == RxVerdict::TimedOut);
+    } else if (lParam == kLinkException) {
+      Check(last == RxVerdict::Exception);
+    } else if (wParam == 0) {
+      Check(last == RxVerdict::Answer);
+    } else {
+      Check(last == RxVerdict::BadCheck || last == RxVerdict::Unreadable);
+    }
+    last = RxVerdict::Idle;  // each completion follows a piece of its own
+  }
+
+  size_t reported = 0;
+  RxVerdict last = RxVerdict::Idle;
+
+ private:
+  const Wire& m_wire;
+};
 
 }  // namespace
 
@@ -49,8 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Wire wire;
   ModbusLink link;
   link.SetLine(std::make_unique<ScriptedLine>(wire));
-  Counter counter;
-  link.m_notifyWnd = &counter;
+  Recorder recorder(wire);
+  link.m_notifyWnd = &recorder;
+  link.m_observer = &recorder;
   link.SetDefaults();
   link.m_protocol = kProtocolRtu;
   link.Open();
@@ -73,9 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int outstanding = link.m_ticks != 0;
         for (int t = 0; t < op / 8 + 1; ++t) {
           link.PumpReceive();
-          // Bytes of an RTU reply, characters of an ASCII one.
+          // Bytes received since the request in RTU, characters of a frame in ASCII.
           const int32_t longest =
-              link.m_protocol == kProtocolAscii ? kMaxAsciiFrameLen - 1 : kMaxReplyLen;
+              link.m_protocol == kProtocolAscii ? kMaxAsciiFrameLen - 1 : kFrameBufferSize;
           Check(link.m_rxPos >= 0 && link.m_rxPos <= longest);
         }
         if (outstanding && link.m_ticks != 0) {

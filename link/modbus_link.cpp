@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 #include "link/function_table.h"
 
@@ -22,6 +24,9 @@ constexpr int32_t kReplyMarginMs = 1000;
 // The characters an RTU frame of n bytes (CRC included) takes as an ASCII frame: each byte but the
 // CRC twice, the LRC twice, ':' and CR LF.
 int32_t AsciiCharacters(int32_t n) { return AsciiFrameLength(n - 2); }
+
+// The shortest reply to a read of one event record that answers: the record's bytes.
+constexpr int32_t kEventRecordBytes = 24;
 
 // The longest request the catalogue builds (function 16 with the 44 parameters) fits the ASCII
 // transmit buffer.
@@ -70,15 +75,20 @@ bool ModbusLink::Send(Build build) {
   // never be this request's answer.
   DiscardInput();
   const uint16_t length = build();
-  const bool written =
-      m_protocol == kProtocolRtu
-          ? Write(m_txBuf, length)
-          // The same request without its CRC, in characters closed with the LRC.
-          : Write(m_asciiTx, EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx));
+  const uint8_t* onLine = m_txBuf;
+  uint16_t characters = length;
+  if (m_protocol == kProtocolAscii) {
+    // The same request without its CRC, in characters closed with the LRC.
+    characters = EncodeAscii(m_txBuf, static_cast<uint16_t>(length - 2), m_asciiTx);
+    onLine = m_asciiTx;
+  }
   // A frame the line refused went nowhere: the transaction outstanding, if any, is still the one
   // on the wire.
-  if (written) StartTransaction(length);
-  return written;
+  if (!Write(onLine, characters)) return false;
+  DropHeld();
+  if (m_observer != nullptr) m_observer->FrameWritten(onLine, characters);
+  StartTransaction(length);
+  return true;
 }
 
 RequestTarget ModbusLink::Target() const {
@@ -89,11 +99,30 @@ RequestTarget ModbusLink::Target() const {
 
 void ModbusLink::StartTransaction(uint16_t requestLength) {
   if (m_ticks != 0) m_replacedCount = Incremented(m_replacedCount);
-  m_rxPos = 0;
+  ClearScan();
   m_rxProtocol = m_protocol;
   m_ticks = 1;
   m_requestAddress = m_txBuf[0];
   m_requestFunction = m_txBuf[1];
+  // The byte count the answer must carry, for the replies that have one.
+  const int32_t quantity = m_txBuf[4] << 8 | m_txBuf[5];
+  m_answerCountAtLeast = m_requestFunction == kFnReadEvent;
+  switch (m_requestFunction) {
+    case kFnReadCoils:
+    case kFnReadInputs:
+      m_answerCount = (quantity + 7) / 8;
+      break;
+    case kFnReadHolding:
+    case kFnReadInput:
+      m_answerCount = 2 * quantity;
+      break;
+    case kFnReadEvent:
+      m_answerCount = kEventRecordBytes;
+      break;
+    default:
+      m_answerCount = 0;
+      break;
+  }
   m_requestTarget = Target();
   const int32_t replyLength = LongestReply();
   const int32_t characters = m_protocol == kProtocolAscii
@@ -232,7 +261,7 @@ void ModbusLink::DumpRx(std::string& text) const {
 void ModbusLink::PumpReceive() {
   // A partial frame read in the other framing is no start of a frame in this one.
   if (m_protocol != m_rxProtocol) {
-    m_rxPos = 0;
+    DropHeld();
     m_rxProtocol = m_protocol;
   }
   if (m_protocol == kProtocolRtu) {
@@ -246,59 +275,259 @@ void ModbusLink::Post(int32_t wParam, int32_t lParam) {
   if (m_notifyWnd != nullptr) m_notifyWnd->PostMessage(WM_LINK_DONE, wParam, lParam);
 }
 
-void ModbusLink::CountTick() {
-  if (m_ticks == 0) return;
+bool ModbusLink::CountTick() {
+  if (m_ticks == 0) return false;
   if (m_ticks < m_replyTicks) {
     ++m_ticks;
-    return;
+    return false;
   }
-  const int32_t received = m_rxPos;
-  m_rxPos = 0;
   m_ticks = 0;
+  return true;
+}
+
+// A tick reads what came before it counts the time: a reply that arrived during the last tick
+// of its time-out is taken, not timed out and then dropped as a frame that answers nothing.
+void ModbusLink::ReceiveRtu() {
+  while (BytesWaiting()) {
+    const uint8_t byte = ReadByte();
+    if (m_ticks == 0) {
+      AssembleIdle(byte);
+    } else if (ScanByte(byte)) {
+      return;  // further bytes wait for the next tick
+    }
+  }
+  if (!CountTick()) return;
+  // The time-out reports the bytes of the answer that came: those from the oldest place it may
+  // still start.
+  const int32_t from = m_startCount > 0 ? m_starts[0].at : m_rxPos;
+  const int32_t received = m_rxPos - from;
+  Report(m_scan, from, RxVerdict::Stray);
+  Report(m_scan + from, received, RxVerdict::TimedOut);
+  ClearScan();
   Post(received, kLinkTimedOut);
 }
 
-void ModbusLink::ReceiveRtu() {
-  CountTick();
-  while (BytesWaiting()) {
-    m_rxBuf[m_rxPos] = ReadByte();
-    const int32_t p = ++m_rxPos;
-    if (p == 1) continue;  // the address byte: compared once the frame is whole
-    if (p == 2) {
-      // A reply of no class is dropped once 7 bytes of it have come, as an 8-byte one would be
-      // judged; a byte-counted one is 5 bytes and its count, an exception reply 5.
-      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
-      m_baseLen = shape == FrameLength::Eight || shape == FrameLength::None ? 8 : 5;
-      m_expectedLen = m_baseLen;
-      continue;
+void ModbusLink::AssembleIdle(uint8_t byte) {
+  m_rxBuf[m_rxPos] = byte;
+  const int32_t p = ++m_rxPos;
+  if (p == 1) return;  // the address byte
+  if (p == 2) {
+    // A frame of no class is dropped once 7 bytes of it have come, as an 8-byte one would be;
+    // a byte-counted one is 5 bytes and its count, an exception reply 5.
+    const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+    m_baseLen = shape == FrameLength::Eight || shape == FrameLength::None ? 8 : 5;
+    m_expectedLen = m_baseLen;
+    return;
+  }
+  if (p == m_baseLen - 1) {
+    const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+    if (shape == FrameLength::None) {
+      Report(m_rxBuf, p, RxVerdict::Idle);
+      m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
+    } else {
+      m_expectedLen = LengthOf(shape, m_rxBuf);
     }
-    if (p == m_baseLen - 1) {
-      const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
-      if (shape == FrameLength::None) {
-        m_rxPos = 0;  // no reply class: drop the bytes, the next one starts a new frame
-      } else {
-        m_expectedLen = LengthOf(shape, m_rxBuf);
-      }
-      continue;
-    }
-    if (p == m_expectedLen) {
-      m_rxPos = 0;
-      // Further bytes wait for the next tick.
-      if (TakeFrame(CheckFrame(m_rxBuf, static_cast<uint16_t>(p)), static_cast<uint16_t>(p))) {
-        return;
-      }
-    }
+    return;
+  }
+  if (p == m_expectedLen) {
+    Report(m_rxBuf, p, RxVerdict::Idle);
+    m_rxPos = 0;
+    m_discardedFrames = Incremented(m_discardedFrames);
   }
 }
 
+bool ModbusLink::ScanByte(uint8_t byte) {
+  if (m_rxPos == kFrameBufferSize) SettleStray();
+  m_scan[m_rxPos++] = byte;
+  const int32_t end = m_rxPos;
+
+  // Each place the answer may start takes the byte at its offset; one whose header held is
+  // complete at its length, and only then is its CRC computed. The oldest complete one with a
+  // good CRC is the answer.
+  AnswerStart answer{-1, 0};
+  AnswerStart failed{-1, 0};
+  int32_t kept = 0;
+  for (int32_t k = 0; k < m_startCount; ++k) {
+    AnswerStart start = m_starts[k];
+    if (start.length == 0 && !FitsAnswer(start, end - 1 - start.at, byte)) continue;
+    if (start.length != 0 && end - start.at == start.length) {
+      if (CheckFrame(m_scan + start.at, static_cast<uint16_t>(start.length)) != 0) {
+        failed = start;
+      } else if (answer.at < 0) {
+        answer = start;
+      }
+      continue;
+    }
+    m_starts[kept++] = start;
+  }
+  m_startCount = kept;
+  if (answer.at >= 0) {
+    EndWithFrame(answer, true);
+    return true;
+  }
+  if (byte == m_requestAddress && m_startCount < static_cast<int32_t>(std::size(m_starts))) {
+    m_starts[m_startCount++] = {end - 1, 0};
+  }
+  for (int32_t skipped = 0; (skipped = SkipWholeFrame()) > 0;) failed.at -= skipped;
+  // A frame placed as the answer that does not check fails the transaction, unless another place
+  // whose header held is still pending: noise may hold a false start of the frame that follows.
+  const bool pending = std::any_of(m_starts, m_starts + m_startCount,
+                                   [](const AnswerStart& start) { return start.length != 0; });
+  if (failed.at >= 0 && !pending) {
+    EndWithFrame(failed, false);
+    return true;
+  }
+  return false;
+}
+
+bool ModbusLink::FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) const {
+  if (offset == 1) {
+    FrameLength shape = FrameLength::None;
+    if (byte == m_requestFunction) shape = RuleOf(byte).reply;
+    if (byte == (m_requestFunction | 0x80)) shape = FrameLength::Exception;  // the meter refused
+    if (shape == FrameLength::None) return false;
+    if (shape != FrameLength::CountAtByte2) start.length = LengthOf(shape, m_scan + start.at);
+    return true;
+  }
+  // The byte count of a byte-counted reply.
+  if (!CountAsked(byte)) return false;
+  start.length = LengthOf(FrameLength::CountAtByte2, m_scan + start.at);
+  return true;
+}
+
+bool ModbusLink::CountAsked(uint8_t count) const {
+  return m_answerCountAtLeast ? count >= m_answerCount : count == m_answerCount;
+}
+
+int32_t ModbusLink::SkipWholeFrame() {
+  for (;;) {
+    const uint8_t* frame = m_scan + m_frameAt;
+    const int32_t have = m_rxPos - m_frameAt;
+    if (m_frameLength == 0) {
+      if (have < 2) return 0;
+      const FrameLength shape = RuleOf(frame[1]).reply;
+      if (shape == FrameLength::None) {
+        ++m_frameAt;  // no frame starts here
+        continue;
+      }
+      if (shape == FrameLength::CountAtByte2 && have < 3) return 0;
+      m_frameLength = LengthOf(shape, frame);
+    }
+    if (have < m_frameLength) return 0;
+    if (CheckFrame(frame, static_cast<uint16_t>(m_frameLength)) == 0) break;
+    // No frame starts here after all (noise that looked like a header): the next byte may.
+    ++m_frameAt;
+    m_frameLength = 0;
+  }
+  // A whole frame that is not the answer (the answer would have been taken from the same
+  // bytes): it and everything before it are skipped, and the line is listened to on.
+  const int32_t skipped = m_frameAt + m_frameLength;
+  Report(m_scan, m_frameAt, RxVerdict::Stray);
+  Report(m_scan + m_frameAt, m_frameLength, SkippedVerdict(m_scan + m_frameAt));
+  m_discardedFrames = Incremented(m_discardedFrames);
+  m_frameAt = skipped;
+  m_frameLength = 0;
+  DropScanned(skipped);
+  return skipped;
+}
+
+RxVerdict ModbusLink::SkippedVerdict(const uint8_t* frame) const {
+  if (frame[0] != m_requestAddress) return RxVerdict::OtherSlave;
+  if ((frame[1] & 0x7F) != m_requestFunction) return RxVerdict::OtherFunction;
+  return RxVerdict::NotTheAnswer;
+}
+
+void ModbusLink::SettleStray() {
+  // A place still pending lies within the longest reply of the end, so a full buffer always
+  // frees most of itself.
+  int32_t settled = m_frameAt;
+  if (m_startCount > 0) settled = std::min(settled, m_starts[0].at);
+  Report(m_scan, settled, RxVerdict::Stray);
+  DropScanned(settled);
+}
+
+void ModbusLink::DropScanned(int32_t n) {
+  std::memmove(m_scan, m_scan + n, static_cast<size_t>(m_rxPos - n));
+  m_rxPos -= n;
+  m_frameAt -= n;
+  int32_t kept = 0;
+  for (int32_t k = 0; k < m_startCount; ++k) {
+    if (m_starts[k].at >= n) m_starts[kept++] = {m_starts[k].at - n, m_starts[k].length};
+  }
+  m_startCount = kept;
+}
+
+void ModbusLink::EndWithFrame(const AnswerStart& start, bool checks) {
+  const int32_t n = start.length;
+  std::copy_n(m_scan + start.at, n, m_rxBuf);
+  Report(m_scan, start.at, RxVerdict::Stray);
+  ClearScan();
+  m_ticks = 0;
+  if (!checks) {
+    // The CRC received and the one computed, as the frame carries them: low byte first on the
+    // wire.
+    const uint16_t crc = Crc16(m_rxBuf, static_cast<uint16_t>(n - 2));
+    Report(m_rxBuf, n, RxVerdict::BadCheck,
+           static_cast<uint16_t>(m_rxBuf[n - 2] | m_rxBuf[n - 1] << 8),
+           static_cast<uint16_t>(crc >> 8 | (crc & 0xFF) << 8));
+    Post(CheckFrame(m_rxBuf, static_cast<uint16_t>(n)), kLinkFrame);
+  } else if ((m_rxBuf[1] & 0x80) != 0) {
+    Report(m_rxBuf, n, RxVerdict::Exception);
+    Post(m_rxBuf[2], kLinkException);
+  } else {
+    Report(m_rxBuf, n, RxVerdict::Answer);
+    Post(0, kLinkFrame);
+  }
+}
+
+void ModbusLink::ClearScan() {
+  m_rxPos = 0;
+  m_startCount = 0;
+  m_frameAt = 0;
+  m_frameLength = 0;
+}
+
+void ModbusLink::DropHeld() {
+  if (m_rxProtocol == kProtocolAscii) {
+    AddStray(m_asciiRx, m_rxPos);
+    ReportStray(HeldVerdict());
+  } else {
+    Report(m_ticks != 0 ? m_scan : m_rxBuf, m_rxPos, HeldVerdict());
+  }
+  ClearScan();
+}
+
+RxVerdict ModbusLink::HeldVerdict() const {
+  return m_ticks != 0 ? RxVerdict::Stray : RxVerdict::Idle;
+}
+
+void ModbusLink::AddStray(const uint8_t* chars, int32_t n) {
+  if (m_strayLen + n > kFrameBufferSize) ReportStray(HeldVerdict());  // a flood cuts the run
+  std::copy_n(chars, n, m_scan + m_strayLen);
+  m_strayLen += n;
+}
+
+void ModbusLink::ReportStray(RxVerdict verdict) {
+  Report(m_scan, m_strayLen, verdict);
+  m_strayLen = 0;
+}
+
+void ModbusLink::Report(const uint8_t* bytes, int32_t length, RxVerdict verdict, uint16_t received,
+                        uint16_t computed) {
+  if (m_observer == nullptr || (length == 0 && verdict != RxVerdict::TimedOut)) return;
+  m_observer->Received({bytes, static_cast<uint16_t>(length), verdict, received, computed});
+}
+
 void ModbusLink::ReceiveAscii() {
-  CountTick();
   while (BytesWaiting()) {
     const uint8_t c = ReadByte();
     if (c == ':') {
-      m_rxPos = 0;  // a frame starts, or starts again: what came before it is no frame
+      // A frame starts, or starts again: what came before it is no frame.
+      AddStray(m_asciiRx, m_rxPos);
+      m_rxPos = 0;
     } else if (m_rxPos == 0) {
-      continue;  // between frames: noise
+      AddStray(&c, 1);  // between frames: noise
+      continue;
     }
     m_asciiRx[m_rxPos++] = c;
     if (c == '\n') {
@@ -306,9 +535,17 @@ void ModbusLink::ReceiveAscii() {
       m_rxPos = 0;
       if (TakeAsciiFrame(length)) return;  // further characters wait for the next tick
     } else if (m_rxPos == kMaxAsciiFrameLen) {
-      m_rxPos = 0;  // longer than any frame: dropped, and its rest skipped up to the next ':'
+      // Longer than any frame: dropped, and its rest skipped up to the next ':'.
+      AddStray(m_asciiRx, m_rxPos);
+      m_rxPos = 0;
     }
   }
+  if (!CountTick()) return;
+  ReportStray(RxVerdict::Stray);
+  Report(m_asciiRx, m_rxPos, RxVerdict::TimedOut);
+  const int32_t received = m_rxPos;
+  m_rxPos = 0;
+  Post(received, kLinkTimedOut);
 }
 
 bool ModbusLink::TakeAsciiFrame(int32_t length) {
@@ -316,30 +553,44 @@ bool ModbusLink::TakeAsciiFrame(int32_t length) {
   // receiver reads one form.
   uint16_t n = 0;
   const int32_t check = DecodeAscii(m_asciiRx, length, m_rxBuf, n);
-  if (check != 0) return TakeFrame(check, 0);
   const auto closed = static_cast<uint16_t>(n + 2);
-  CloseFrame(m_rxBuf, closed);
-  return TakeFrame(0, closed);
-}
-
-bool ModbusLink::TakeFrame(int32_t check, uint16_t n) {
+  if (check == 0) CloseFrame(m_rxBuf, closed);
+  ReportStray(HeldVerdict());
   // With nothing outstanding no frame answers anything (a reply after its time-out); while a
   // request is outstanding, a whole frame from another slave or with another function is not its
   // answer, and the line is listened to on. A damaged frame cannot say whom it answers: it fails.
   const bool answers = m_rxBuf[0] == m_requestAddress && (m_rxBuf[1] & 0x7F) == m_requestFunction;
   if (m_ticks == 0 || (check == 0 && !answers)) {
+    Report(m_asciiRx, length, m_ticks == 0 ? RxVerdict::Idle : SkippedVerdict(m_rxBuf));
+    m_discardedFrames = Incremented(m_discardedFrames);
+    return false;
+  }
+  // An ASCII frame ends where its characters end: one that does not hold what its function says
+  // cannot be read, and fails; one that holds another byte count than the request asks for
+  // answers an earlier request, and is skipped.
+  const FrameLength shape = RuleOf(m_rxBuf[1]).reply;
+  const bool readable = check == 0 && closed == ReplyLength(m_rxBuf);
+  if (readable && shape == FrameLength::CountAtByte2 && !CountAsked(m_rxBuf[2])) {
+    Report(m_asciiRx, length, RxVerdict::NotTheAnswer);
     m_discardedFrames = Incremented(m_discardedFrames);
     return false;
   }
   m_ticks = 0;
-  // An RTU frame has the length its function gives by construction; an ASCII frame ends where
-  // its characters end, and one that does not hold what its function says cannot be read.
-  if (check == 0 && n != ReplyLength(m_rxBuf)) {
+  if (check != 0 && check != kUnreadableFrame) {
+    // The LRC received and the one computed, each in its low byte.
+    const uint8_t computed = Lrc(m_rxBuf, n);
+    Report(m_asciiRx, length, RxVerdict::BadCheck, static_cast<uint8_t>(computed + check),
+           computed);
+    Post(check, kLinkFrame);
+  } else if (!readable) {
+    Report(m_asciiRx, length, RxVerdict::Unreadable);
     Post(kUnreadableFrame, kLinkFrame);
-  } else if (check == 0 && RuleOf(m_rxBuf[1]).reply == FrameLength::Exception) {
+  } else if (shape == FrameLength::Exception) {
+    Report(m_asciiRx, length, RxVerdict::Exception);
     Post(m_rxBuf[2], kLinkException);
   } else {
-    Post(check, kLinkFrame);
+    Report(m_asciiRx, length, RxVerdict::Answer);
+    Post(0, kLinkFrame);
   }
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include "link/frame_codec.h"
 #include "link/link_notify.h"
+#include "link/link_observer.h"
 #include "link/serial_port.h"
 
 // The console's Modbus master: protocol mode, slave address, the two frame buffers, the state of
@@ -15,7 +16,10 @@
 // A request made while another transaction is outstanding replaces it; the transaction ends in
 // the receiver (PumpReceive), which posts WM_LINK_DONE to m_notifyWnd. Every request written to
 // the line ends exactly once: answered, refused, timed out or replaced; only a frame from the
-// slave addressed, with the function asked for, answers it.
+// slave addressed, with the function asked for and the length the request asks for, answers it.
+// In RTU the answer is taken from the first place in the bytes received since the request where
+// such a frame starts with a good CRC: stray bytes before it (a transceiver turning around, the
+// tail of a late frame) and whole frames that answer something else are skipped.
 // What a request was written to: the slave, the framing, the device and line it went out on,
 // and which open of that device. A reply answers the meter and line now in use only while this is
 // unchanged.
@@ -63,13 +67,20 @@ class ModbusLink : public SerialPort {
   void ReceiveAscii();
 
   LinkNotifyTarget* m_notifyWnd = nullptr;
+  // Learns of every request written and every piece received, with its verdict; none when null.
+  // The pieces received after a request cover each of its bytes once, up to its end (the line
+  // watch that ends a transaction on a lost device reports nothing here).
+  LinkObserver* m_observer = nullptr;
   int32_t m_protocol = 0;
   int32_t m_successCount = 0;
   int32_t m_failureCount = 0;
   int32_t m_ticks = 0;
   int32_t m_timeoutTicks = 0;
   int32_t m_timerPeriod = 0;  // ms
-  int32_t m_rxPos = 0;        // bytes assembled; characters in ASCII mode
+  // Bytes held by the receiver: RTU, those received since the request that no verdict has taken
+  // yet, or while idle those of the frame in assembly; ASCII, the characters of the frame in
+  // assembly.
+  int32_t m_rxPos = 0;
   int32_t m_slaveAddress = 0;
   uint8_t m_rxBuf[kFrameBufferSize] = {};
   uint8_t m_txBuf[kFrameBufferSize] = {};
@@ -83,6 +94,10 @@ class ModbusLink : public SerialPort {
   uint8_t m_requestAddress = 0;
   uint8_t m_requestFunction = 0;
   int32_t m_replyTicks = 0;
+  // The byte count the outstanding request asks for in its answer (functions 1 to 4 exactly; at
+  // least one event record for 8); unused for the eight-byte replies.
+  int32_t m_answerCount = 0;
+  bool m_answerCountAtLeast = false;
   // What the last request written went to.
   RequestTarget m_requestTarget;
   // Since start: requests written to the line, requests replaced by a later one before they
@@ -99,6 +114,13 @@ class ModbusLink : public SerialPort {
   int32_t m_rxProtocol = 0;
 
  private:
+  // A position in m_scan where the answer to the request outstanding may start, and the answer's
+  // whole length once its header has said (0 before).
+  struct AnswerStart {
+    int32_t at = 0;
+    int32_t length = 0;
+  };
+
   // Builders: fill m_txBuf, set the last-request fields, return the frame length.
   uint16_t BuildHeader(uint8_t function, uint16_t word1, uint16_t word2);
   uint16_t BuildWriteMultiple(uint16_t start, const uint16_t* values, uint16_t count);
@@ -112,15 +134,68 @@ class ModbusLink : public SerialPort {
   int32_t LongestReply() const;
   // Ticks the request and that reply take on the wire at the line's settings, plus a second.
   int32_t WireTicks(int32_t characters) const;
-  // Counts one tick of the outstanding transaction and ends it when its time has run out.
-  void CountTick();
-  // A whole frame has arrived; check is 0 when its CRC or LRC held, and the frame is then in
-  // m_rxBuf in RTU form, n bytes. True when it ended the outstanding transaction, false when it
-  // was dropped and assembly goes on.
-  bool TakeFrame(int32_t check, uint16_t n);
-  // The ASCII frame of `length` characters in m_asciiRx, taken as TakeFrame takes a frame.
+  // Counts one tick of the outstanding transaction; true when its time ran out and it ended.
+  bool CountTick();
+  // RTU while idle: the byte goes into the frame assembled as its function code predicts, and a
+  // whole frame is dropped, as it answers nothing.
+  void AssembleIdle(uint8_t byte);
+  // RTU while a request is outstanding: takes the next byte; true when it ended the transaction.
+  bool ScanByte(uint8_t byte);
+  // The byte at `offset` (1 or 2) of a frame that may start the answer at `start`: false when it
+  // cannot, and the frame's length set once its header is whole.
+  bool FitsAnswer(AnswerStart& start, int32_t offset, uint8_t byte) const;
+  // Whether a reply's byte count is the one the outstanding request asks for.
+  bool CountAsked(uint8_t count) const;
+  // Follows the frame the function codes predict through m_scan, from each byte on until one
+  // checks. When a whole one with a good CRC has come, which is not the answer (another slave,
+  // another function, another length), it is skipped with everything before it; returns how many
+  // bytes that dropped from m_scan (0 when none).
+  int32_t SkipWholeFrame();
+  // Makes room in a full m_scan: the bytes before the oldest place a frame may still start are
+  // stray.
+  void SettleStray();
+  // Drops the first n bytes of m_scan, already reported, and the places an answer could start in
+  // them.
+  void DropScanned(int32_t n);
+  // The complete frame at `start` ends the transaction: the answer or the meter's refusal when
+  // its CRC checks, else a failure.
+  void EndWithFrame(const AnswerStart& start, bool checks);
+  // Forgets the bytes received since the request and every place an answer could start in them.
+  void ClearScan();
+  // What the receiver holds when a request is written or the framing changes can start no answer
+  // now: reported (stray while a transaction is outstanding, idle otherwise) and dropped.
+  void DropHeld();
+  // ASCII: characters outside any frame join the run of stray (idle) characters, reported as one
+  // piece when the next frame is judged or the run is dropped.
+  void AddStray(const uint8_t* chars, int32_t n);
+  void ReportStray(RxVerdict verdict);
+  // What bytes dropped now are: stray while a transaction is outstanding, idle otherwise.
+  RxVerdict HeldVerdict() const;
+  // Hands one piece of the received stream to the observer; an empty one only for a time-out.
+  void Report(const uint8_t* bytes, int32_t length, RxVerdict verdict, uint16_t received = 0,
+              uint16_t computed = 0);
+  // Why a whole good frame that is not the answer is skipped: another slave's, another
+  // function's, or the slave's with the function but not the length asked for.
+  RxVerdict SkippedVerdict(const uint8_t* frame) const;
+  // ASCII: the frame of `length` characters in m_asciiRx has come whole. True when it ended the
+  // outstanding transaction (answered, refused, or failed as damaged or unreadable), false when it
+  // was dropped or skipped and assembly goes on; a good one is then in m_rxBuf in RTU form.
   bool TakeAsciiFrame(int32_t length);
   // The frame of n bytes (CRC included) in the form of the frame logs for the mode.
   void AppendFrame(std::string& text, const uint8_t* frame, int32_t n) const;
   void Post(int32_t wParam, int32_t lParam);
+
+  // RTU, while a request is outstanding: the bytes received since it that no verdict has taken
+  // yet, m_rxPos of them from offset 0 (while idle, frames are assembled in m_rxBuf instead).
+  // ASCII: the run of characters outside any frame, m_strayLen of them.
+  uint8_t m_scan[kFrameBufferSize] = {};
+  // The places in m_scan where the answer may start, oldest first. Each holds until its length
+  // (at most kMaxReplyLen) has come, so no more than kMaxReplyLen are ever pending.
+  AnswerStart m_starts[kMaxReplyLen] = {};
+  int32_t m_startCount = 0;
+  // The frame the function-code rule predicts in m_scan, whatever it answers: where it starts and
+  // its length (0 until its header has come).
+  int32_t m_frameAt = 0;
+  int32_t m_frameLength = 0;
+  int32_t m_strayLen = 0;
 };

@@ -15,6 +15,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+Bytes Chars(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
 std::string HexOf(const Bytes& bytes) {
   std::string text;
   AppendHex(text, bytes.data(), static_cast<int>(bytes.size()));
@@ -81,7 +83,6 @@ TEST_F(ReplyAssembler, CompletesEachReplyClassAtItsPredictedLength) {
       WithCrc({0x01, 0x01, 0x01, 0x05}),
       WithCrc({0x01, 0x02, 0x01, 0x0A}),
       WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}),  // 7 bytes: 5 + byte count 2
-      WithCrc({0x01, 0x03, 0x00}),              // byte count 0: 5 bytes
       WithCrc(event),
       WithCrc({0x01, 0x05, 0x00, 0x03, 0xFF, 0x00}),
       WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03}),
@@ -117,7 +118,7 @@ TEST_F(ReplyAssembler, ReportsABadCrcAsReceivedMinusComputed) {
   };
   for (const Case& c : cases) {
     target.posted.clear();
-    link.ReadHolding(0, 1);
+    Request(c.reply[1]);
     wire->Feed(c.reply);
     Ticks(1);
     EXPECT_EQ(target.posted, std::vector<Posted>{Done(c.wParam, 0)});
@@ -216,6 +217,47 @@ TEST_F(ReplyAssembler, SkipsFramesThatAnswerSomethingElseAndTakesTheAnswer) {
   }
 }
 
+// Stray bytes before the answer (a transceiver turning around, the tail of a late frame, a late
+// whole reply to an earlier read) are skipped: the answer is taken from where it starts, whole
+// in m_rxBuf from offset 0. A frame placed as the answer that does not check still fails at once.
+TEST_F(ReplyAssembler, FindsTheAnswerBehindStrayBytes) {
+  struct Case {
+    const char* name;
+    Bytes before;
+    Bytes reply;
+    Posted posted;
+    uint32_t skipped;  // whole frames skipped
+  };
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  const Bytes lateTail = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
+  Bytes damaged = answer;
+  damaged.back() ^= 0x01;
+  const Case cases[] = {
+      {"one byte", {0xFF}, answer, Done(0, 0), 0},
+      {"three bytes", {0x00, 0x80, 0xFE}, answer, Done(0, 0), 0},
+      {"the slave's address", {0x01}, answer, Done(0, 0), 0},
+      {"address and function", {0x01, 0x01, 0x03}, answer, Done(0, 0), 0},
+      {"a late frame's tail", Bytes(lateTail.end() - 4, lateTail.end()), answer, Done(0, 0), 0},
+      {"a false start of the frame", {0x01, 0x03, 0x02}, answer, Done(0, 0), 0},
+      {"a late reply of another length", lateTail, answer, Done(0, 0), 1},  // costs no failure
+      {"an exception after noise", {0x5A, 0x01}, WithCrc({0x01, 0x83, 0x02}), Done(2, 2), 0},
+      {"a bad CRC after noise", {0xFF, 0x01}, damaged, Done(1, 0), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    target.posted.clear();
+    const uint32_t skipped = link.m_discardedFrames;
+    link.ReadHolding(0, 1);
+    wire->Feed(c.before);
+    wire->Feed(c.reply);
+    Ticks(1);
+    EXPECT_EQ(target.posted, std::vector<Posted>{c.posted});
+    EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + c.reply.size()), c.reply);
+    EXPECT_EQ(link.m_discardedFrames - skipped, c.skipped);
+    EXPECT_EQ(link.m_rxPos, 0);
+  }
+}
+
 // An exception reply is five bytes: it ends its transaction at once with the meter's code and
 // leaves the bytes after it alone.
 TEST_F(ReplyAssembler, AnExceptionReplyEndsItsTransactionAtOnceWithItsCode) {
@@ -257,33 +299,44 @@ TEST_F(ReplyAssembler, TakesTheAnswerAndDropsAFrameThatFollowsIt) {
   EXPECT_EQ(link.m_discardedFrames, 1u);
 }
 
-// A reply that comes after its time-out answers nothing: the time-out alone is reported. A
-// partial one is assembled on as the start of a new frame.
-TEST_F(ReplyAssembler, DropsAReplyThatCompletesAfterItsTimeOut) {
-  link.ReadHolding(0, 1);
-  Ticks(49);
-  wire->Feed(WithCrc({0x01, 0x03, 0x02, 0x00, 0x01}));
-  Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 1)});
-  EXPECT_EQ(link.m_discardedFrames, 1u);
-
-  target.posted.clear();
-  link.ReadHolding(0, 1);
-  wire->Feed({0x01, 0x03});
-  Ticks(49);
-  wire->Feed({0x02, 0x00});
-  Ticks(1);
-  EXPECT_EQ(target.posted, std::vector<Posted>{Done(2, 1)});
-  EXPECT_EQ(link.m_rxPos, 2);
-  EXPECT_EQ(link.m_rxBuf[0], 0x02);
+// A tick reads the bytes waiting before it counts the time-out, in either framing: a reply that
+// came during the last tick is taken, and the time-out reports every byte of the answer that came.
+// A reply that comes after its time-out answers nothing and is dropped while the line is idle.
+TEST_F(ReplyAssembler, AReplyCountsUpToTheTickThatReachesItsTimeOut) {
+  struct Case {
+    const char* name;
+    int32_t protocol;
+    int ticks;  // before the bytes come
+    Bytes line;
+    Posted posted;
+  };
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x01});
+  const Case cases[] = {
+      {"an RTU reply in the last tick", kProtocolRtu, 49, answer, Done(0, 0)},
+      {"an ASCII reply in the last tick", kProtocolAscii, 49, Chars(":0103020001F9\r\n"),
+       Done(0, 0)},
+      {"part of a reply in the last tick", kProtocolRtu, 49, {0x01, 0x03, 0x02, 0x00}, Done(4, 1)},
+      {"a reply after the time-out", kProtocolRtu, 50, answer, Done(0, 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    link.m_protocol = c.protocol;
+    target.posted.clear();
+    link.ReadHolding(0, 1);
+    Ticks(c.ticks);
+    wire->Feed(c.line);
+    Ticks(2);
+    EXPECT_EQ(target.posted, std::vector<Posted>{c.posted});
+    if (c.posted == Done(0, 0)) {
+      EXPECT_EQ(Bytes(link.m_rxBuf, link.m_rxBuf + answer.size()), answer);
+    }
+  }
 }
 
 // ASCII mode. The characters of a reply are taken from ':' to LF and handed on as the RTU frame
 // the same reply would have been: the bytes, then their CRC.
 
 using namespace std::string_literals;
-
-Bytes Chars(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 class AsciiReplyAssembler : public ReplyAssembler {
  protected:
@@ -337,6 +390,8 @@ TEST_F(AsciiReplyAssembler, TakesOnlyWellFormedAnswersAndFailsUnreadableOnes) {
       {"overlong, then the answer", overlong + ":0103020001F9\r\n", Done(0, 0), answer},
       {"another slave, then the answer", ":0703020001F3\r\n:0103020001F9\r\n", Done(0, 0), answer},
       {"another function, then the answer", ":010600010003F5\r\n:0103020001F9\r\n", Done(0, 0),
+       answer},
+      {"another length, then the answer", ":01030400010002F5\r\n:0103020001F9\r\n", Done(0, 0),
        answer},
       {"the request's exception", ":0183027A\r\n:0103020001F9\r\n", Done(2, 2),
        WithCrc({0x01, 0x83, 0x02})},
@@ -408,8 +463,105 @@ TEST_F(AsciiReplyAssembler, AChangeOfFramingDropsThePartialFrame) {
   EXPECT_EQ(target.posted, std::vector<Posted>{Done(0, 0)});
 }
 
+// What the observer learns: each request as it went on the line, and every byte received in one
+// piece with its verdict, in order, each byte once.
+struct Heard {
+  bool written;  // a request written, or else a piece received
+  Bytes bytes;
+  RxVerdict verdict;
+  uint16_t received, computed;
+  bool operator==(const Heard&) const = default;
+};
+
+class RecordingObserver : public LinkObserver {
+ public:
+  void FrameWritten(const uint8_t* bytes, uint16_t length) override {
+    heard.push_back({true, Bytes(bytes, bytes + length), RxVerdict::Answer, 0, 0});
+  }
+  void Received(const RxPiece& piece) override {
+    heard.push_back({false, Bytes(piece.bytes, piece.bytes + piece.length), piece.verdict,
+                     piece.received, piece.computed});
+  }
+  std::vector<Heard> heard;
+};
+
+Heard Piece(const Bytes& bytes, RxVerdict verdict, uint16_t received = 0, uint16_t computed = 0) {
+  return {false, bytes, verdict, received, computed};
+}
+
+TEST_F(ReplyAssembler, TellsItsObserverWhatBecameOfEveryByte) {
+  RecordingObserver observer;
+  link.m_observer = &observer;
+  Bytes fed;
+  auto feed = [&](const Bytes& bytes) {
+    wire->Feed(bytes);
+    fed.insert(fed.end(), bytes.begin(), bytes.end());
+  };
+  const Bytes otherFunction = WithCrc({0x01, 0x06, 0x00, 0x01, 0x00, 0x03});
+  const Bytes otherSlave = WithCrc({0x07, 0x03, 0x02, 0x00, 0x01});
+  const Bytes late = WithCrc({0x01, 0x03, 0x04, 0x00, 0x07, 0x00, 0x08});
+  const Bytes answer = WithCrc({0x01, 0x03, 0x02, 0x00, 0x09});
+  Bytes damaged = answer;
+  damaged[4] ^= 0x10;
+  const Bytes redone = WithCrc(Bytes(damaged.begin(), damaged.end() - 2));
+  const std::string ascii = ":0103020001F8\r\n";  // its LRC is F9
+
+  feed(otherFunction);  // while idle, and the start of another frame
+  feed({0x01, 0x03});
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0xFF, 0x00});
+  feed(otherSlave);
+  feed({0x5A});
+  feed(otherFunction);
+  feed(late);
+  feed(answer);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0x01});
+  feed(damaged);
+  Ticks(1);
+  link.ReadHolding(0, 1);
+  feed({0xEE, 0x01, 0x03});
+  Ticks(50);
+  link.m_protocol = kProtocolAscii;
+  link.ReadHolding(0, 1);
+  feed(Chars("\x7F:0103"));
+  feed(Chars(ascii));
+  Ticks(1);
+
+  const Heard request = {true, wire->written[0], RxVerdict::Answer, 0, 0};
+  const std::vector<Heard> expected = {
+      Piece(otherFunction, RxVerdict::Idle),
+      Piece({0x01, 0x03}, RxVerdict::Idle),
+      request,
+      Piece({0xFF, 0x00}, RxVerdict::Stray),
+      Piece(otherSlave, RxVerdict::OtherSlave),
+      Piece({0x5A}, RxVerdict::Stray),
+      Piece(otherFunction, RxVerdict::OtherFunction),
+      Piece(late, RxVerdict::NotTheAnswer),
+      Piece(answer, RxVerdict::Answer),
+      request,
+      Piece({0x01}, RxVerdict::Stray),
+      Piece(damaged, RxVerdict::BadCheck, static_cast<uint16_t>(damaged[5] | damaged[6] << 8),
+            static_cast<uint16_t>(redone[5] | redone[6] << 8)),
+      request,
+      Piece({0xEE}, RxVerdict::Stray),
+      Piece({0x01, 0x03}, RxVerdict::TimedOut),
+      {true, Chars(":010300000001FB\r\n"), RxVerdict::Answer, 0, 0},
+      Piece(Chars("\x7F:0103"), RxVerdict::Stray),
+      Piece(Chars(ascii), RxVerdict::BadCheck, 0xF8, 0xF9),
+  };
+  EXPECT_EQ(observer.heard, expected);
+  Bytes covered;
+  for (const Heard& h : observer.heard) {
+    if (!h.written) covered.insert(covered.end(), h.bytes.begin(), h.bytes.end());
+  }
+  EXPECT_EQ(covered, fed);
+}
+
 // Random traffic: well-formed replies, truncated ones, unknown codes and noise, with requests
-// issued at random. The assembly position stays inside the longest reply, and every transaction
+// issued at random. The bytes held stay inside the receiver's buffers, and every transaction
 // ends within the time-out by a completion or a time-out.
 TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction) {
   std::mt19937 random(7);
@@ -419,12 +571,13 @@ TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction)
   for (int round = 0; round < 20000; ++round) {
     const uint32_t action = random() % 40;
     if (action == 0) {
-      link.ReadHolding(byte(), byte());
+      link.ReadHolding(byte(), random() % 2 == 0 ? byte() : random() % 4);
       ticksOutstanding = 0;
     } else if (action <= 2) {
-      // Mostly from the slave asked, so that some frames answer.
+      // Mostly from the slave asked, often with the byte count asked, so that some frames answer.
       const uint8_t address = random() % 4 != 0 ? 1 : byte();
-      Bytes body{address, codes[random() % std::size(codes)], byte()};
+      const auto count = static_cast<uint8_t>(random() % 2 == 0 ? 2 * link.m_lastCount : byte());
+      Bytes body{address, codes[random() % std::size(codes)], count};
       const size_t extra = random() % 2 == 0 ? body[2] : random() % 12;
       for (size_t k = 0; k < extra; ++k) body.push_back(byte());
       Bytes frame = WithCrc(body);
@@ -437,7 +590,7 @@ TEST_F(ReplyAssembler, RandomTrafficKeepsAssemblyBoundedAndEndsEveryTransaction)
     const size_t postedBefore = target.posted.size();
     link.PumpReceive();
     ASSERT_GE(link.m_rxPos, 0);
-    ASSERT_LT(link.m_rxPos, kMaxReplyLen);
+    ASSERT_LE(link.m_rxPos, kFrameBufferSize);
     for (size_t k = postedBefore; k < target.posted.size(); ++k) {
       ASSERT_TRUE(target.posted[k].lParam >= 0 && target.posted[k].lParam <= 2);
     }
