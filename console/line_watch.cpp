@@ -52,6 +52,7 @@ void MainDialog::WatchLine() {
     if (m_link.LineLost()) OnLineLost();
     return;
   }
+  if (m_portLent) return;  // a bus scan has it; it comes back when the scan ends
   const int32_t retryTicks = m_link.m_timerPeriod > 0 ? kRetryPeriodMs / m_link.m_timerPeriod : 1;
   if (++m_lineWatch.ticksClosed < retryTicks) return;
   m_lineWatch.ticksClosed = 0;

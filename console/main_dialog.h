@@ -35,6 +35,7 @@ class MainDialog : public DialogHandler {
   void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
   void OnOK() override;
   void OnSysCommand(uint32_t command) override;
+  void OnMenuCommand(int commandId) override;
   // Runs the handler the message table gives the notification, if any.
   void Dispatch(int controlId, Notification code);
 
@@ -124,6 +125,9 @@ class MainDialog : public DialogHandler {
   void OnFieldFocus();
   void OnCommSettingChanged();
   void OnAddressChanged();
+
+  // The menu bar (menu_commands.cpp).
+  void OnScanBus();
 
   // Line watch (line_watch.cpp): reasons, a lost device and the retries that bring it back.
   void WatchLine();
@@ -328,6 +332,10 @@ class MainDialog : public DialogHandler {
   // be taken.
   std::optional<HostSettings> m_startSettings;
   std::string m_startNotice;
+  // The port is lent to a bus scan: closed, and not tried again until it comes back.
+  bool m_portLent = false;
+  // Tests: what the scan window is given before it opens (its line and clock).
+  std::function<void(class ScanWindow&)> m_scanSetup;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
 };

@@ -1,8 +1,19 @@
 #include "window/headless_window.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "window/list_rules.h"
+
+namespace {
+
+// The rows of a table: its text, one row per line.
+int RowCount(const std::string& text) {
+  if (text.empty()) return 0;
+  return 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace
 
 HeadlessWindow::HeadlessWindow(const DialogTemplate& dialog) {
   m_caption = dialog.caption;
@@ -34,6 +45,10 @@ void HeadlessWindow::SetText(int id, const std::string& text) {
   Control& c = At(id);
   ++c.stamp;
   c.text = text;
+  if (c.kind == ControlKind::Table) {
+    if (c.selection >= RowCount(text)) c.selection = -1;  // a row still there stays selected
+    return;
+  }
   if (c.kind != ControlKind::DropList && c.kind != ControlKind::DropDown) return;
   c.selection = SelectionForText(c.kind, c.entries, c.selection, text);
   // A fixed list cannot show a text that is none of its entries.
@@ -48,6 +63,10 @@ int HeadlessWindow::ListSelection(int id) const { return At(id).selection; }
 
 void HeadlessWindow::SelectListEntry(int id, int index) {
   Control& c = At(id);
+  if (c.kind == ControlKind::Table) {
+    if (index >= 0 && index < RowCount(c.text)) c.selection = index;
+    return;
+  }
   if (index < 0 || index >= static_cast<int>(c.entries.size())) return;
   ++c.stamp;
   c.selection = index;

@@ -1,0 +1,38 @@
+// The commands of the menu bar. A menu takes no focus, so no field has lost it: the editors of
+// fields changed and not yet left run first, and a refusal stops the command.
+#include "console/main_dialog.h"
+#include "console/scan_host.h"
+#include "console/scan_window.h"
+
+void MainDialog::OnMenuCommand(int commandId) {
+  if (!EditorsAllowSend()) return;
+  switch (commandId) {
+    case IDM_SCAN_BUS:
+      OnScanBus();
+      break;
+    case IDM_HELP_ABOUT:
+      m_window.ShowAboutBox();
+      break;
+    case IDM_EXIT:
+      m_window.EndDialog();
+      break;
+    default:
+      break;
+  }
+}
+
+// 工具 → 扫描总线…: continuous reading pauses while the scan window is open and goes on as it was
+// after it, unless a meter was adopted (its block is then being read).
+void MainDialog::OnScanBus() {
+  const int32_t polling = m_autoPoll;
+  m_autoPoll = 0;
+  UpdateControlStates();
+  ConsoleScanHost host(*this);
+  ScanWindow scan(host);
+  if (m_scanSetup) m_scanSetup(scan);
+  m_window.RunChildDialog(ScanDialogTemplate(), scan);
+  if (m_portLent) host.ReturnPort();
+  m_autoPoll = polling;
+  RefreshDisplay();
+  UpdateControlStates();
+}
