@@ -3,9 +3,8 @@
 
 const char* StartUsage() {
   return "usage: quorvel [--defaults]\n"
-         "       quorvel --ports\n"
          "  --defaults  start with the built-in host settings and leave quorvel.ini alone\n"
-         "  --ports     list the serial ports and what each stands for, without a window\n";
+         "(and the verbs that need no window: quorvel --ports, quorvel --scan ...)\n";
 }
 
 bool ParseStartOptions(const std::vector<std::string>& args, StartOptions& options,

@@ -52,9 +52,8 @@ std::optional<std::string> RefusalOf(const ScanRequest& r) {
   };
   if (r.firstAddress < kFirstScanAddress || r.lastAddress > kLastScanAddress ||
       r.firstAddress > r.lastAddress) {
-    return "地址范围应在 " + std::to_string(kFirstScanAddress) + " 至 " +
-           std::to_string(kLastScanAddress) + " 之内，且起始不大于结束" +
-           range(kFirstScanAddress, kLastScanAddress);
+    return "地址范围无效，应在 " + std::to_string(kFirstScanAddress) + " 至 " +
+           std::to_string(kLastScanAddress) + " 之内，起始不大于结束";
   }
   if (r.waitMs < kShortestWaitMs || r.waitMs > kLongestWaitMs) {
     return "等待时间超出范围" + range(kShortestWaitMs, kLongestWaitMs);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/console_app.h"
-#include "link/port_survey.h"
+#include "cli/cli.h"
 #include "window/qt/console_style.h"
 #include "window/qt/qt_dialog_window.h"
 
@@ -55,8 +55,10 @@ void CloseOnTerminationSignals(QtDialogWindow& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The port survey needs no window, so it runs before Qt looks for a display.
-  if (argc == 2 && std::strcmp(argv[1], "--ports") == 0) return PrintPortSurvey(stdout);
+  // The verbs need no window, so they run before Qt looks for a display.
+  if (const auto status = RunVerb(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr)) {
+    return *status;
+  }
   QApplication application(argc, argv);  // takes its own options (-platform ...) out of argv
   StartOptions options;
   std::string error;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command-line verbs: they run before any window exists (on Windows from quorvel-cli.exe, a
+// console program, since cmd.exe does not wait for a window program). nullopt when the arguments
+// name no verb: the window program then starts. Otherwise the exit status: 0 done (a meter
+// found), 1 nothing found, 2 a bad option or a port that cannot be had, with the usage or the
+// reason on standard error.
+std::optional<int> RunVerb(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+// The verbs and their options.
+const char* VerbUsage();
+
+// `--scan`: the bus scan of the port given (the console's last port by default), a progress line
+// on `err` when it is a terminal, one line per device found on `out` (or JSON at the end).
+int RunScanVerb(const std::vector<std::string>& options, std::FILE* out, std::FILE* err);
+// `--ports`: what every COMn stands for and the adapters in the port list.
+int RunPortsVerb(std::FILE* out);
