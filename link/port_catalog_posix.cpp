@@ -13,6 +13,7 @@
 
 #include "link/port_catalog.h"
 #include "link/serial_port.h"
+#include "link/serial_port_posix.h"
 
 namespace {
 
@@ -27,16 +28,7 @@ std::string ByIdFolder() {
 }
 
 std::vector<std::string> SortedNames(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+  return SortedFolderNames(folder);
 }
 
 // The character device a path leads to, following links; none for anything else (a dangling

@@ -26,16 +26,7 @@ namespace {
 constexpr uint32_t kPorts = 9;  // the port list offers COM1 to COM9
 
 std::vector<std::string> DirectoryEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+  return SortedFolderNames(folder);
 }
 
 std::optional<std::string> FirstLine(const std::string& path) {

@@ -1,6 +1,7 @@
 // The serial port on POSIX: termios, raw, exclusive, non-blocking.
 #include "link/serial_port_posix.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -9,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -293,6 +295,19 @@ std::string DeviceNameOf(const std::string& path) {
   const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
   if (n <= 0) return path;
   return std::string(target, static_cast<size_t>(n));
+}
+
+std::vector<std::string> SortedFolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 LineFault FaultOfErrno(int code) {

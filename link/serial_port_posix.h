@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -20,5 +21,7 @@ std::string PortsFolder();
 std::string PortDeviceName(uint32_t port);
 // The same for a path: the target written in a link, else the path itself.
 std::string DeviceNameOf(const std::string& path);
+// The names in a folder, "." and ".." left out, sorted; none when it cannot be read.
+std::vector<std::string> SortedFolderNames(const std::string& folder);
 // What an errno from looking up or opening a device means for the operator.
 LineFault FaultOfErrno(int code);
