@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "tools/meter-sim/meter_model.h"
 
@@ -215,27 +216,12 @@ TEST(MeterModel, SerialSettingsComeFromTheParameterBlock) {
 // A meter on a bus starts with its own line, held in its parameter block as the console reads it,
 // and its own serial number.
 TEST(MeterModel, StartsWithTheLineItIsGiven) {
-  const struct {
-    LineSettings line;
-    uint16_t codes[6];  // address, protocol, parity, baud, data bits, stop bits
-  } cases[] = {{{0, 1, 9600, 0, 8, 2}, {1, 0, 0, 5, 0, 0}},
-               {{1, 200, 4800, 1, 7, 1}, {200, 1, 1, 4, 1, 1}},
-               {{0, 17, 300, 2, 8, 1}, {17, 0, 2, 0, 0, 1}},
-               {{1, 5, 19200, 2, 7, 2}, {5, 1, 2, 6, 1, 0}}};
-  for (const auto& c : cases) {
-    const MeterModel m(1, kMorning, c.line, 17);
-    const LineSettings line = m.Line();
-    EXPECT_EQ(line.protocol, c.line.protocol);
-    EXPECT_EQ(line.address, c.line.address);
-    EXPECT_EQ(line.baudRate, c.line.baudRate);
-    EXPECT_EQ(line.parity, c.line.parity);
-    EXPECT_EQ(line.dataBits, c.line.dataBits);
-    EXPECT_EQ(line.stopBits, c.line.stopBits);
-    const int positions[6] = {param::kAddress, param::kProtocol, param::kParity,
-                              param::kBaud,    param::kDataBits, param::kStopBits};
-    for (int k = 0; k < 6; ++k) EXPECT_EQ(m.Parameter(positions[k]), c.codes[k]) << k;
-    EXPECT_EQ(Reg(m, 0x031C), 0x3137);  // "QVS26017": "17" in the serial number's last register
-  }
+  const MeterModel m(1, kMorning, LineSettings{1, 200, 4800, 1, 7, 1}, 17);
+  const std::vector<uint16_t> codes = {
+      m.Parameter(param::kAddress), m.Parameter(param::kProtocol), m.Parameter(param::kParity),
+      m.Parameter(param::kBaud),    m.Parameter(param::kDataBits), m.Parameter(param::kStopBits)};
+  EXPECT_EQ(codes, (std::vector<uint16_t>{200, 1, 1, 4, 1, 1}));
+  EXPECT_EQ(Reg(m, 0x031C), 0x3137);  // "QVS26017": "17" in the serial number's last register
 }
 
 TEST(MeterModel, OutputsFollowCoilWritesAndLogTheirChanges) {
