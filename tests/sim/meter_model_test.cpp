@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "tools/meter-sim/meter_model.h"
 
@@ -199,7 +200,6 @@ TEST(MeterModel, ARefusedBlockWriteChangesNothing) {
 
 TEST(MeterModel, SerialSettingsComeFromTheParameterBlock) {
   MeterModel m(1, kMorning);
-  EXPECT_EQ(MeterModel(1, kMorning, 1, 1).Line().protocol, 1);  // started in ASCII
   const uint16_t settings[] = {7, 0, 1, 2, 6};  // address 7, Modbus ASCII, even parity, 19200
   ASSERT_EQ(m.WriteRegisters(0x0300, settings, 5), Refusal::kNone);
   const uint16_t oneStop = 1;
@@ -211,6 +211,17 @@ TEST(MeterModel, SerialSettingsComeFromTheParameterBlock) {
   EXPECT_EQ(line.parity, 2);
   EXPECT_EQ(line.stopBits, 1);
   EXPECT_EQ(line.BitsPerCharacter(), 11u);  // start, 8 data, parity, stop
+}
+
+// A meter on a bus starts with its own line, held in its parameter block as the console reads it,
+// and its own serial number.
+TEST(MeterModel, StartsWithTheLineItIsGiven) {
+  const MeterModel m(1, kMorning, LineSettings{1, 200, 4800, 1, 7, 1}, 17);
+  const std::vector<uint16_t> codes = {
+      m.Parameter(param::kAddress), m.Parameter(param::kProtocol), m.Parameter(param::kParity),
+      m.Parameter(param::kBaud),    m.Parameter(param::kDataBits), m.Parameter(param::kStopBits)};
+  EXPECT_EQ(codes, (std::vector<uint16_t>{200, 1, 1, 4, 1, 1}));
+  EXPECT_EQ(Reg(m, 0x031C), 0x3137);  // "QVS26017": "17" in the serial number's last register
 }
 
 TEST(MeterModel, OutputsFollowCoilWritesAndLogTheirChanges) {

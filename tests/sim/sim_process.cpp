@@ -1,5 +1,6 @@
 #include "sim/sim_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -13,6 +14,24 @@ namespace {
 constexpr int kStartTimeoutMs = 10000;
 
 }  // namespace
+
+bool SetMasterSpeed(int fd, speed_t speed) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return false;
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CSTOPB | CLOCAL | CREAD;
+  return ::cfsetospeed(&tio, speed) == 0 && ::cfsetispeed(&tio, speed) == 0 &&
+         ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+int OpenAsMaster(const std::string& device, speed_t speed) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+  if (fd >= 0 && !SetMasterSpeed(fd, speed)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
 
 SimProcess::SimProcess() {
   char path[] = "/tmp/quorvel-sim-test-XXXXXX";

@@ -1,9 +1,16 @@
 #pragma once
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <string>
 #include <vector>
+
+// The console's end of the simulator's terminal opened raw at a speed, as a master opens its
+// port (the meters hear only requests sent at their own speed); -1 when it cannot be opened.
+int OpenAsMaster(const std::string& device, speed_t speed = B9600);
+// Sets the speed the master sends at from now on; false when the terminal refuses it.
+bool SetMasterSpeed(int fd, speed_t speed);
 
 // The simulator program as a child process with its own temporary XDG_CONFIG_HOME.
 class SimProcess {

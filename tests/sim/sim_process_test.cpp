@@ -73,7 +73,7 @@ TEST(SimProcess, ExplainsItselfWithHelpAndRefusesBadOptions) {
 TEST(SimProcess, AnswersOneRequestAtATime) {
   SimProcess sim;
   ASSERT_TRUE(sim.Start()) << sim.Output();
-  const int console = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+  const int console = OpenAsMaster(sim.DevicePath());
   ASSERT_GE(console, 0);
   // Five reads 10 ms apart, while the first reply (143 bytes, about 150 ms at 9600) goes out.
   const uint8_t read69[] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x45, 0x84, 0x39};

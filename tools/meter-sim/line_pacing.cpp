@@ -19,12 +19,26 @@ void RequestFramer::SetProtocol(uint8_t protocol) {
 void RequestFramer::Drop(size_t count) {
   m_dropped += count;
   m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(count));
+  m_broken.erase(m_broken.begin(), m_broken.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
-void RequestFramer::Feed(const uint8_t* data, size_t count, uint64_t nowNs) {
+void RequestFramer::Cut(size_t count, std::vector<uint8_t>& frame) {
+  const auto end = static_cast<std::ptrdiff_t>(count);
+  frame.assign(m_buffer.begin(), m_buffer.begin() + end);
+  m_takenBroken = std::find(m_broken.begin(), m_broken.begin() + end, 1) != m_broken.begin() + end;
+  m_buffer.erase(m_buffer.begin(), m_buffer.begin() + end);
+  m_broken.erase(m_broken.begin(), m_broken.begin() + end);
+}
+
+void RequestFramer::Feed(const uint8_t* data, size_t count, uint64_t nowNs, const uint8_t* broken) {
   if (count == 0) return;
   m_lastByteNs = nowNs;
   m_buffer.insert(m_buffer.end(), data, data + count);
+  if (broken != nullptr) {
+    m_broken.insert(m_broken.end(), broken, broken + count);
+  } else {
+    m_broken.insert(m_broken.end(), count, 0);
+  }
   // No request is this long: the line carries rubbish. (An ASCII frame still coming is kept
   // from its ':' on, so this holds at most one.)
   const size_t longest =
@@ -46,9 +60,9 @@ bool RequestFramer::TakeAscii(std::vector<uint8_t>& frame) {
       Drop(static_cast<size_t>(lf - m_buffer.begin()) + 1);  // an LF with no frame before it
       continue;
     }
-    frame.assign(start, lf + 1);
+    const auto length = static_cast<size_t>(lf + 1 - start);
     Drop(static_cast<size_t>(start - m_buffer.begin()));
-    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(frame.size()));
+    Cut(length, frame);
     return true;
   }
 }
@@ -58,18 +72,15 @@ bool RequestFramer::Take(uint64_t nowNs, uint64_t silenceNs, std::vector<uint8_t
   if (m_protocol == kProtocolAscii) return TakeAscii(frame);
   const int length = RequestLength(m_buffer.data(), m_buffer.size());
   if (length > 0 && m_buffer.size() >= static_cast<size_t>(length)) {
-    frame.assign(m_buffer.begin(), m_buffer.begin() + length);
-    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + length);
+    Cut(static_cast<size_t>(length), frame);
     return true;
   }
   if (nowNs - m_lastByteNs < silenceNs) return false;
   if (length < 0) {
-    frame.swap(m_buffer);
-    m_buffer.clear();
+    Cut(m_buffer.size(), frame);
     return true;
   }
-  m_dropped += m_buffer.size();
-  m_buffer.clear();
+  Drop(m_buffer.size());
   return false;
 }
 

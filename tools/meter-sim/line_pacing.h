@@ -22,8 +22,12 @@ class RequestFramer {
  public:
   // The framing from now on (0 RTU, 1 ASCII); what was read in the other one is dropped.
   void SetProtocol(uint8_t protocol);
-  void Feed(const uint8_t* data, size_t count, uint64_t nowNs);
+  // broken, when given, holds 1 for each byte whose character the UART took with a parity or
+  // framing error.
+  void Feed(const uint8_t* data, size_t count, uint64_t nowNs, const uint8_t* broken = nullptr);
   bool Take(uint64_t nowNs, uint64_t silenceNs, std::vector<uint8_t>& frame);
+  // Whether the frame Take gave last holds a character taken with an error.
+  bool TakenBroken() const { return m_takenBroken; }
   // When Take has something to decide even without new bytes; 0 when nothing waits.
   uint64_t DeadlineNs(uint64_t silenceNs) const;
   uint64_t DroppedBytes() const { return m_dropped; }
@@ -31,9 +35,13 @@ class RequestFramer {
  private:
   bool TakeAscii(std::vector<uint8_t>& frame);
   void Drop(size_t count);
+  // Moves the first count bytes of the buffer into frame.
+  void Cut(size_t count, std::vector<uint8_t>& frame);
 
   uint8_t m_protocol = 0;
   std::vector<uint8_t> m_buffer;
+  std::vector<uint8_t> m_broken;  // beside m_buffer, byte for byte
+  bool m_takenBroken = false;
   uint64_t m_lastByteNs = 0;
   uint64_t m_dropped = 0;
 };

@@ -8,8 +8,7 @@
 #include <string>
 
 #include "tools/meter-sim/fault_injector.h"
-#include "tools/meter-sim/meter_model.h"
-#include "tools/meter-sim/modbus_slave.h"
+#include "tools/meter-sim/meter_bus.h"
 #include "tools/meter-sim/pty_link.h"
 #include "tools/meter-sim/sim_options.h"
 #include "tools/meter-sim/sim_server.h"
@@ -63,8 +62,6 @@ int main(int argc, char** argv) {
   }
   const sigset_t waitMask = InstallStopSignals();
 
-  MeterModel meter(options.seed, LocalTimeNow(), options.address, options.protocol);
-  ModbusSlave slave(meter);
   FaultInjector faults(options.faults, options.seed ^ 0x9E3779B9u);
   PtyLink pty;
   const std::string linkPath =
@@ -73,14 +70,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvel-sim: %s\n", error.c_str());
     return 1;
   }
-  const LineSettings line = meter.Line();
+  MeterBus::Options busOptions;
+  busOptions.seed = options.seed;
+  busOptions.garbleWrongSpeed = options.garbleWrongSpeed;
+  MeterBus bus(options.meters, LocalTimeNow(), busOptions, faults, pty,
+               options.verbose ? stderr : nullptr);
   static const char* const kParity[3] = {"no parity", "odd parity", "even parity"};
   static const char* const kProtocol[2] = {"Modbus RTU", "Modbus ASCII"};
-  std::printf(
-      "quorvel-sim: meter at slave address %u, %s, %u baud, %u data bits, %s, %u stop bits, "
-      "seed %u\n",
-      line.address, kProtocol[line.protocol], line.baudRate, line.dataBits, kParity[line.parity],
-      line.stopBits, options.seed);
+  for (size_t k = 0; k < bus.Size(); ++k) {
+    const LineSettings line = bus.Meter(k).model.Line();
+    std::printf(
+        "quorvel-sim: meter at slave address %u, %s, %u baud, %u data bits, %s, %u stop bits",
+        line.address, kProtocol[line.protocol], line.baudRate, line.dataBits, kParity[line.parity],
+        line.stopBits);
+    if (k == 0) std::printf(", seed %u", options.seed);
+    std::printf("\n");
+  }
   std::printf("device: %s\n", pty.DevicePath().c_str());
   std::printf("link: %s\n", pty.LinkPath().c_str());
   if (options.byId.empty()) {
@@ -90,13 +95,19 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  SimServer server(meter, slave, faults, pty, options.verbose ? stderr : nullptr);
+  SimServer server(bus, pty);
   server.Run(&g_stop, waitMask);
   pty.RemoveLink();
-  std::printf(
-      "quorvel-sim: %llu requests received, %llu of them dropped while a reply was pending\n",
-      static_cast<unsigned long long>(server.Received()),
-      static_cast<unsigned long long>(server.DroppedBusy()));
+  for (size_t k = 0; k < bus.Size(); ++k) {
+    const BusMeter& meter = bus.Meter(k);
+    const std::string who =
+        bus.Size() > 1 ? "meter " + std::to_string(meter.model.Line().address) + ": " : "";
+    std::printf(
+        "quorvel-sim: %s%llu requests received, %llu of them dropped while a reply was "
+        "pending\n",
+        who.c_str(), static_cast<unsigned long long>(meter.received),
+        static_cast<unsigned long long>(meter.droppedBusy));
+  }
   std::printf("quorvel-sim: stopped, %s removed\n", linkPath.c_str());
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 
 namespace {
 
@@ -74,11 +75,18 @@ uint64_t LineSettings::CharacterTimeNs() const {
   return uint64_t{1000000000} * BitsPerCharacter() / (baudRate != 0 ? baudRate : 9600);
 }
 
-MeterModel::MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddress,
-                       uint8_t protocol)
+int BaudCode(uint32_t baudRate) {
+  for (int code = 0; code < 7; ++code) {
+    if (kBaudByCode[code] == baudRate) return code;
+  }
+  return -1;
+}
+
+MeterModel::MeterModel(uint32_t seed, const CivilTime& start, const LineSettings& line,
+                       uint32_t unit)
     : m_rng(seed) {
   if (!m_clock.Set(start)) m_clock.Set(CivilTime{2026, 1, 1, 0, 0, 0});
-  SetDefaultParameters(slaveAddress, protocol);
+  SetDefaultParameters(line, unit);
   // Counters as an installed meter would have them; the total is the sum of the tariffs.
   constexpr uint32_t kStartEnergy[3][4] = {{4210337, 1250, 1710223, 98214},
                                            {2730558, 0, 611970, 64830},
@@ -98,23 +106,25 @@ MeterModel::MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddre
   ScheduleNextInputChange();
 }
 
-void MeterModel::SetDefaultParameters(uint8_t slaveAddress, uint8_t protocol) {
+void MeterModel::SetDefaultParameters(const LineSettings& line, uint32_t unit) {
   m_params.fill(0);
-  m_params[param::kAddress] = slaveAddress;
-  m_params[param::kWiring] = 0;                // three-phase four-wire
-  m_params[param::kProtocol] = protocol & 1u;  // Modbus RTU unless asked otherwise
-  m_params[param::kParity] = 0;                // none
-  m_params[param::kBaud] = 5;                  // 9600
-  m_params[5] = 1;                             // voltage range
+  m_params[param::kAddress] = line.address;
+  m_params[param::kWiring] = 0;  // three-phase four-wire
+  m_params[param::kProtocol] = line.protocol & 1u;
+  m_params[param::kParity] = line.parity % 3;
+  const int baud = BaudCode(line.baudRate);
+  m_params[param::kBaud] = static_cast<uint16_t>(baud >= 0 ? baud : 5);
+  m_params[5] = 1;  // voltage range
   m_params[param::kPtLow] = 100;
   m_params[param::kCtLow] = 50;
-  const char kSerial[] = "QVS26001";
+  char serial[12];
+  std::snprintf(serial, sizeof serial, "QVS26%03u", unit % 1000);
   for (int i = 0; i < 4; ++i) {
     m_params[param::kSerialText + i] = static_cast<uint16_t>(
-        static_cast<uint8_t>(kSerial[2 * i]) << 8 | static_cast<uint8_t>(kSerial[2 * i + 1]));
+        static_cast<uint8_t>(serial[2 * i]) << 8 | static_cast<uint8_t>(serial[2 * i + 1]));
   }
-  m_params[param::kDataBits] = 0;  // 8
-  m_params[param::kStopBits] = 0;  // 2
+  m_params[param::kDataBits] = line.dataBits == 7 ? 1 : 0;
+  m_params[param::kStopBits] = line.stopBits == 1 ? 1 : 0;
   // Peak 8:00-11:30 and 18:00-21:00; valley 23:00-7:00.
   const uint16_t kPeak[8] = {480, 690, 1080, 1260, 0, 0, 0, 0};
   const uint16_t kValley[4] = {1380, 420, 0, 0};

@@ -47,6 +47,10 @@ struct LineSettings {
   uint64_t CharacterTimeNs() const;
 };
 
+// The code of a speed in the meter's baud register (300, 600, ... 19200 are 0 to 6); -1 for a
+// speed the meter does not offer.
+int BaudCode(uint32_t baudRate);
+
 enum class Refusal { kNone, kIllegalAddress, kIllegalValue };
 
 // Coils 0..7 and inputs 0..7 can be read; the meter has three outputs (coils 0..2) and six
@@ -60,8 +64,10 @@ constexpr int kInputCount = 6;
 // a test can run an hour of the meter without waiting for it.
 class MeterModel {
  public:
-  // protocol: 0 Modbus RTU, 1 Modbus ASCII.
-  MeterModel(uint32_t seed, const CivilTime& start, uint8_t slaveAddress = 1, uint8_t protocol = 0);
+  // The meter starts with the serial settings of `line` (a speed it does not offer is taken as
+  // 9600) and serial number QVS26001, QVS26002, ... by `unit`, so meters on one bus differ.
+  MeterModel(uint32_t seed, const CivilTime& start, const LineSettings& line = {},
+             uint32_t unit = 1);
 
   void Advance(uint64_t elapsedMs);
 
@@ -93,7 +99,7 @@ class MeterModel {
   uint16_t Parameter(int position) const { return m_params[position]; }
 
  private:
-  void SetDefaultParameters(uint8_t slaveAddress, uint8_t protocol);
+  void SetDefaultParameters(const LineSettings& line, uint32_t unit);
   void UpdateMeasurements();
   void Integrate(double seconds);
   void ScheduleNextInputChange();

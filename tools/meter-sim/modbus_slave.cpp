@@ -43,11 +43,13 @@ int RequestLength(const uint8_t* bytes, size_t count) {
   }
 }
 
+bool ModbusSlave::ForThisMeter(const uint8_t* frame, size_t length) const {
+  return length >= 4 && length <= 256 && CheckFrame(frame, static_cast<uint16_t>(length)) == 0 &&
+         frame[0] != 0 && frame[0] == m_meter.Line().address;
+}
+
 std::vector<uint8_t> ModbusSlave::Answer(const uint8_t* frame, size_t length) {
-  if (length < 4 || length > 256 || CheckFrame(frame, static_cast<uint16_t>(length)) != 0)
-    return {};
-  // Broadcasts (address 0) and requests for other slaves get no answer.
-  if (frame[0] == 0 || frame[0] != m_meter.Line().address) return {};
+  if (!ForThisMeter(frame, length)) return {};
   m_address = frame[0];
   switch (frame[1]) {
     case kFnReadCoils:

@@ -23,6 +23,9 @@ class ModbusSlave {
   explicit ModbusSlave(MeterModel& meter) : m_meter(meter) {}
 
   std::vector<uint8_t> Answer(const uint8_t* frame, size_t length);
+  // Whether the meter answers this frame: a good CRC and the meter's own address (address 0,
+  // a broadcast, gets no answer).
+  bool ForThisMeter(const uint8_t* frame, size_t length) const;
 
  private:
   std::vector<uint8_t> ReadBits(const uint8_t* frame, size_t length);

@@ -36,6 +36,22 @@ std::string ReadLink(const std::string& path) {
   return n < 0 ? std::string() : std::string(target.data(), static_cast<size_t>(n));
 }
 
+// Baud rate of a termios speed; 0 for one not listed.
+uint32_t BaudOf(speed_t speed) {
+  static const struct {
+    speed_t code;
+    uint32_t baud;
+  } kSpeeds[] = {{B50, 50},         {B75, 75},        {B110, 110},     {B134, 134},
+                 {B150, 150},       {B200, 200},      {B300, 300},     {B600, 600},
+                 {B1200, 1200},     {B1800, 1800},    {B2400, 2400},   {B4800, 4800},
+                 {B9600, 9600},     {B19200, 19200},  {B38400, 38400}, {B57600, 57600},
+                 {B115200, 115200}, {B230400, 230400}};
+  for (const auto& s : kSpeeds) {
+    if (s.code == speed) return s.baud;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string PortLinkPath(uint32_t port) {
@@ -138,4 +154,16 @@ void PtyLink::RemoveLink() {
   if (m_link.empty()) return;
   if (ReadLink(m_link) == m_device) ::unlink(m_link.c_str());
   m_link.clear();
+}
+
+SentFormat PtyLink::Sending() const {
+  SentFormat sent;
+  termios tio{};
+  if (::tcgetattr(m_master, &tio) != 0) {
+    sent.format.baudRate = 0;  // no speed any meter listens at
+    return sent;
+  }
+  sent.format.baudRate = BaudOf(::cfgetospeed(&tio));
+  sent.format.stopBits = (tio.c_cflag & CSTOPB) != 0 ? 2 : 1;
+  return sent;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/meter-sim/uart_line.h"
+
 // The link through which the console finds COMn: $XDG_CONFIG_HOME/quorvel/ports/COMn, or
 // ~/.config/quorvel/ports/COMn.
 std::string PortLinkPath(uint32_t port);
@@ -12,10 +14,10 @@ std::string PortLinkPath(uint32_t port);
 std::string ByIdLinkPath(const std::string& name, std::string& error);
 
 // The meter's end of a pseudo-terminal and the COMn link to the console's end.
-class PtyLink {
+class PtyLink : public ConsoleLine {
  public:
   PtyLink() = default;
-  ~PtyLink();
+  ~PtyLink() override;
   PtyLink(const PtyLink&) = delete;
   PtyLink& operator=(const PtyLink&) = delete;
 
@@ -26,6 +28,10 @@ class PtyLink {
   bool PlaceLink(const std::string& path, std::string& error);
   // Removes the link if it still points at our device.
   void RemoveLink();
+
+  // The speed and stop bits the console set on its end, read through ours (the two ends share
+  // them). A pseudo-terminal keeps no parity and always 8 data bits, so those stay unknown.
+  SentFormat Sending() const override;
 
   int MasterFd() const { return m_master; }
   // Readable when a process closes the console's end (see ReleaseAfterClose).

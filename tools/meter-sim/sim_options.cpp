@@ -1,7 +1,11 @@
 #include "tools/meter-sim/sim_options.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -30,24 +34,123 @@ bool ParseDelay(const std::string& text, FaultPlan& plan) {
   return ParseFaultRule(text.substr(0, colon), plan.delay);
 }
 
+// The per-meter options, as given: one value for every meter or one per --address.
+struct MeterLists {
+  std::vector<std::string> address{"1"};
+  std::vector<std::string> protocol, baud, parity, dataBits, stopBits;
+};
+
+struct ListOption {
+  const char* name;
+  std::vector<std::string> MeterLists::*values;
+};
+
+constexpr ListOption kListOptions[] = {
+    {"--address", &MeterLists::address},    {"--protocol", &MeterLists::protocol},
+    {"--baud", &MeterLists::baud},          {"--parity", &MeterLists::parity},
+    {"--data-bits", &MeterLists::dataBits}, {"--stop-bits", &MeterLists::stopBits}};
+
+const ListOption* FindListOption(const std::string& name) {
+  for (const ListOption& option : kListOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  size_t at = 0;
+  while (true) {
+    const size_t comma = text.find(',', at);
+    items.push_back(text.substr(at, comma == std::string::npos ? comma : comma - at));
+    if (comma == std::string::npos) return items;
+    at = comma + 1;
+  }
+}
+
+// One value of a per-meter option into line; false, with what is accepted in reason, when it is
+// no such value.
+bool ApplyMeterValue(const std::string& name, const std::string& value, LineSettings& line,
+                     std::string& reason) {
+  uint64_t n = 0;
+  if (name == "--address") {
+    reason = "1..247";
+    if (!ParseNumber(value, 1, 247, n)) return false;
+    line.address = static_cast<uint8_t>(n);
+  } else if (name == "--protocol") {
+    reason = "rtu or ascii";
+    if (strcasecmp(value.c_str(), "rtu") == 0) {
+      line.protocol = 0;
+    } else if (strcasecmp(value.c_str(), "ascii") == 0) {
+      line.protocol = 1;
+    } else {
+      return false;
+    }
+  } else if (name == "--baud") {
+    reason = "300, 600, 1200, 2400, 4800, 9600 or 19200";
+    if (!ParseNumber(value, 1, 19200, n) || BaudCode(static_cast<uint32_t>(n)) < 0) return false;
+    line.baudRate = static_cast<uint32_t>(n);
+  } else if (name == "--parity") {
+    reason = "none, odd or even";
+    static const char* const kParity[3] = {"none", "odd", "even"};
+    const auto* found = std::find_if(std::begin(kParity), std::end(kParity), [&](const char* p) {
+      return strcasecmp(value.c_str(), p) == 0;
+    });
+    if (found == std::end(kParity)) return false;
+    line.parity = static_cast<uint8_t>(found - std::begin(kParity));
+  } else if (name == "--data-bits") {
+    reason = "7 or 8";
+    if (!ParseNumber(value, 7, 8, n)) return false;
+    line.dataBits = static_cast<uint8_t>(n);
+  } else {
+    reason = "1 or 2";
+    if (!ParseNumber(value, 1, 2, n)) return false;
+    line.stopBits = static_cast<uint8_t>(n);
+  }
+  return true;
+}
+
+// The meters the lists describe; false with the reason in error.
+bool BuildMeters(const MeterLists& lists, std::vector<LineSettings>& meters, std::string& error) {
+  const size_t count = lists.address.size();
+  meters.assign(count, LineSettings{});
+  for (const ListOption& option : kListOptions) {
+    const std::string name = option.name;
+    const std::vector<std::string>& values = lists.*option.values;
+    if (values.empty()) continue;
+    if (values.size() != 1 && values.size() != count) {
+      error = name + " has " + std::to_string(values.size()) + " values for " +
+              std::to_string(count) + " meters (give one for all, or one for each --address)";
+      return false;
+    }
+    for (size_t k = 0; k < count; ++k) {
+      const std::string& value = values[values.size() == 1 ? 0 : k];
+      std::string reason;
+      if (!ApplyMeterValue(name, value, meters[k], reason)) {
+        error = "bad value for " + name + ": " + (value.empty() ? "(empty)" : value) + " (" +
+                reason + ")";
+        return false;
+      }
+    }
+  }
+  for (size_t k = 0; k < count; ++k) {
+    for (size_t j = 0; j < k; ++j) {
+      if (meters[j].address == meters[k].address) {
+        error = "--address " + std::to_string(meters[k].address) +
+                " twice: each meter on the line needs its own address";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o) {
   uint64_t n = 0;
   if (name == "--port") return ParsePort(value, o.port);
   if (name == "--by-id") {
     o.byId = value;
     return !value.empty();
-  }
-  if (name == "--address") {
-    if (!ParseNumber(value, 1, 247, n)) return false;
-    o.address = static_cast<uint8_t>(n);
-    return true;
-  }
-  if (name == "--protocol") {
-    if (strcasecmp(value.c_str(), "rtu") != 0 && strcasecmp(value.c_str(), "ascii") != 0) {
-      return false;
-    }
-    o.protocol = strcasecmp(value.c_str(), "ascii") == 0 ? 1 : 0;
-    return true;
   }
   if (name == "--seed") {
     if (!ParseNumber(value, 0, 0xFFFFFFFFu, n)) return false;
@@ -64,18 +167,18 @@ bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o
 }
 
 bool TakesValue(const std::string& name) {
-  static const char* const kNames[] = {"--port",  "--by-id",   "--address", "--protocol",
-                                       "--seed",  "--drop",    "--corrupt-crc",
-                                       "--delay", "--noise",   "--wrong-count"};
+  static const char* const kNames[] = {"--port",        "--by-id", "--seed",  "--drop",
+                                       "--corrupt-crc", "--delay", "--noise", "--wrong-count"};
   for (const char* known : kNames) {
     if (name == known) return true;
   }
-  return false;
+  return FindListOption(name) != nullptr;
 }
 
 }  // namespace
 
 bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
+  MeterLists lists;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -84,6 +187,10 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
     }
     if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
+      continue;
+    }
+    if (arg == "--garble-wrong-speed") {
+      options.garbleWrongSpeed = true;
       continue;
     }
     std::string value;
@@ -104,35 +211,53 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::s
       }
       value = argv[++i];
     }
+    if (const ListOption* list = FindListOption(arg)) {
+      lists.*list->values = SplitList(value);  // checked once the number of meters is known
+      continue;
+    }
     if (!ApplyValue(arg, value, options)) {
       error = "bad value for " + arg + ": " + value;
       return false;
     }
   }
-  return true;
+  return BuildMeters(lists, options.meters, error);
 }
 
 std::string HelpText() {
   return R"(Usage: quorvel-sim [options]
 
-A simulated three-phase meter: a Modbus RTU or Modbus ASCII slave on a pseudo-terminal,
-reached by the console as COMn through the link $XDG_CONFIG_HOME/quorvel/ports/COMn
-(~/.config/quorvel/ports/COMn when XDG_CONFIG_HOME is not set).
+A simulated three-phase meter, or a bus of them: Modbus RTU or Modbus ASCII slaves on one
+pseudo-terminal, reached by the console as COMn through the link
+$XDG_CONFIG_HOME/quorvel/ports/COMn (~/.config/quorvel/ports/COMn when XDG_CONFIG_HOME is not
+set).
 
 Options:
   --port COMn        the port name to link (default COM1; "3" means COM3)
   --by-id NAME       link NAME in the folder $QUORVEL_SERIAL_BY_ID instead, so the console
                      lists the meter as a plugged-in adapter (for tests)
-  --address N        the meter's slave address, 1..247 (default 1)
-  --protocol P       rtu or ascii: the framing the meter starts with (default rtu)
+  --address N[,N..]  the meters' slave addresses, 1..247, each on its own meter (default 1);
+                     "--address 5,17,200" puts three meters on the line
+  --protocol P       rtu or ascii: the framing a meter starts with (default rtu)
+  --baud B           300, 600, 1200, 2400, 4800, 9600 or 19200 (default 9600)
+  --parity P         none, odd or even (default none)
+  --data-bits D      7 or 8 (default 8)
+  --stop-bits S      1 or 2 (default 2)
+                     Each of these five takes one value for every meter, or a list with one
+                     value for each address in the order of --address:
+                     --address 5,200 --baud 19200,4800 --protocol rtu,ascii
+  --garble-wrong-speed
+                     answer a request that no meter hears at its speed with 1 to 3 random
+                     bytes, as noise on a real line would give the console something to read
   --seed N           seed of the simulation and of the faults (default: from the clock;
                      printed at start, so a run can be repeated)
-  --verbose, -v      log every request and reply in hex on stderr
+  --verbose, -v      log every request and reply in hex on stderr (with several meters, each
+                     line names the meter by its address)
   --help, -h         this text
 
 Fault injection (all off by default). RULE is a rate from 0 to 1 (0.1 strikes about one
 reply in ten), "once" (the first reply), "@N" (the Nth reply, counting from 1) or a list
-such as "@3,@10". Replies are counted together for all faults, exception replies included.
+such as "@3,@10". The replies on the line are counted together, for all faults and all
+meters, exception replies included.
   --drop RULE          the meter sends no reply
   --corrupt-crc RULE   both CRC bytes inverted (in ASCII: the LRC inverted)
   --delay RULE[:MS]    the reply goes out MS ms late (default 3000: after the console's
@@ -141,11 +266,17 @@ such as "@3,@10". Replies are counted together for all faults, exception replies
   --wrong-count RULE   replies to functions 1, 2, 3 and 8 carry a byte count two bytes
                        off, with data and a good CRC to match
 
-The meter starts at 9600 baud, no parity, 8 data bits, 2 stop bits, Modbus RTU (Modbus
-ASCII with --protocol ascii), and paces its replies at the speed its own serial settings
-give; writing those settings (function 16 of the parameter block at 0x0300, or function 6)
-changes the framing, the pacing and the address it answers after its reply to that write.
-It answers functions 1, 2, 3, 5, 6, 8, 9 and 16, one request at a time.
-SIGINT or SIGTERM stops it and removes its link.
+Each meter has its own registers, event log and serial settings (its parameter block at
+0x0300: address, protocol, parity, baud, data bits, stop bits). It answers only its own
+address, in its own framing, and paces its replies at its own speed; writing those settings
+(function 16 of the block, or function 6) changes that meter only, after its reply to the
+write. A meter hears the console as a UART would: a request sent at another speed than its
+own is not heard, and the stop bits never matter (a meter set to 2 also takes 1, and one set
+to 1 takes 2). A pseudo-terminal carries the speed and the stop bits the console sets, but
+not the parity or the data bits: on it a meter cannot tell the console's parity or data bits,
+and takes every request at its own speed as if they matched. The simulator leaves the
+terminal's speed as it finds it; until the console sets its speed, a meter at another speed
+stays deaf. The meters answer functions 1, 2, 3, 5, 6, 8, 9 and 16, one request at a time on
+the line. SIGINT or SIGTERM stops the simulator and removes its link.
 )";
 }
