@@ -32,8 +32,8 @@
 #include <utility>
 
 #include "window/qt/console_style.h"
-#include "window/qt/system_menu.h"
 #include "window/qt/text_room.h"
+#include "window/system_menu.h"
 
 namespace {
 

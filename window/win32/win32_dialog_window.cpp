@@ -4,7 +4,7 @@
 #include "window/win32/win32_dialog_window.h"
 
 #include "window/list_rules.h"
-#include "window/qt/system_menu.h"
+#include "window/system_menu.h"
 
 // After the template's names (IDOK, IDCANCEL), which windows.h defines to the same values.
 #ifndef NOMINMAX
