@@ -34,6 +34,11 @@ void HeadlessWindow::SetText(int id, const std::string& text) {
   Control& c = At(id);
   ++c.stamp;
   c.text = text;
+  if (c.kind == ControlKind::Table) {
+    // The row selected stays selected while there is a row of its place.
+    if (c.selection >= static_cast<int>(TableRows(text).size())) c.selection = -1;
+    return;
+  }
   if (c.kind != ControlKind::DropList && c.kind != ControlKind::DropDown) return;
   c.selection = SelectionForText(c.kind, c.entries, c.selection, text);
   // A fixed list cannot show a text that is none of its entries.
@@ -48,6 +53,11 @@ int HeadlessWindow::ListSelection(int id) const { return At(id).selection; }
 
 void HeadlessWindow::SelectListEntry(int id, int index) {
   Control& c = At(id);
+  if (c.kind == ControlKind::Table) {
+    // A table's entries are its headings: the rows are its text, which a selection leaves alone.
+    if (index >= 0 && index < static_cast<int>(TableRows(c.text).size())) c.selection = index;
+    return;
+  }
   if (index < 0 || index >= static_cast<int>(c.entries.size())) return;
   ++c.stamp;
   c.selection = index;
@@ -98,7 +108,20 @@ void HeadlessWindow::Type(int id, const std::string& text) {
   if (c.kind == ControlKind::DropDown) c.selection = -1;
 }
 
-void HeadlessWindow::Choose(int id, int index) { SelectListEntry(id, index); }
+void HeadlessWindow::Choose(int id, int index) {
+  if (KindOf(id) != ControlKind::Table) {
+    SelectListEntry(id, index);
+    return;
+  }
+  // The operator selecting a row of a table: the table takes the focus, and the row's selection
+  // reaches the dialog as a click.
+  if (!At(id).enabled || index < 0 || index >= static_cast<int>(TableRows(At(id).text).size())) {
+    return;
+  }
+  Focus(id);
+  SelectListEntry(id, index);
+  if (m_handler != nullptr) m_handler->OnNotify(id, Notification::Clicked);
+}
 
 void HeadlessWindow::Focus(int id) {
   if (id == m_focus) return;
