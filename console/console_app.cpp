@@ -85,6 +85,11 @@ void MainDialog::OnSysCommand(uint32_t command) {
   if ((command & kSysCommandMask) == static_cast<uint32_t>(IDM_ABOUTBOX)) m_window.ShowAboutBox();
 }
 
+void MainDialog::OnMenuCommand(int commandId) {
+  if (commandId == IDM_HELP_ABOUT) m_window.ShowAboutBox();
+  if (commandId == IDM_EXIT) m_window.EndDialog();
+}
+
 // The timer ends with the window, and the port is closed when the dialog object is destroyed;
 // nothing is saved.
 void MainDialog::OnDestroy() {}

@@ -35,6 +35,8 @@ class MainDialog : public DialogHandler {
   void OnPostedMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
   void OnOK() override;
   void OnSysCommand(uint32_t command) override;
+  // 帮助 → 关于 opens the About box; 文件 → 退出 ends the run as Escape does.
+  void OnMenuCommand(int commandId) override;
   // Runs the handler the message table gives the notification, if any.
   void Dispatch(int controlId, Notification code);
 
