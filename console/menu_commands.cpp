@@ -5,6 +5,8 @@
 #include "console/scan_window.h"
 
 void MainDialog::OnMenuCommand(int commandId) {
+  // Leaving is never held back by a field's refusal: an edit not written is dropped, as Escape does.
+  if (commandId == IDM_EXIT) return m_window.EndDialog();
   if (!EditorsAllowSend()) return;
   switch (commandId) {
     case IDM_SCAN_BUS:
@@ -12,9 +14,6 @@ void MainDialog::OnMenuCommand(int commandId) {
       break;
     case IDM_HELP_ABOUT:
       m_window.ShowAboutBox();
-      break;
-    case IDM_EXIT:
-      m_window.EndDialog();
       break;
     default:
       break;

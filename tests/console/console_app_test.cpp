@@ -58,6 +58,18 @@ TEST_F(ConsoleTest, TheAboutItemOpensTheAboutBoxAndOtherCommandsDoNot) {
   EXPECT_EQ(window.m_aboutBoxes, 2);
 }
 
+TEST_F(ConsoleTest, TheMenuBarsAboutOpensTheAboutBoxAndExitEndsTheRun) {
+  Start();
+  window.ChooseMenu(IDM_SCAN_BUS);  // not the dialog's own yet
+  EXPECT_EQ(window.m_aboutBoxes, 0);
+  EXPECT_FALSE(window.m_dialogEnded);
+  window.ChooseMenu(IDM_HELP_ABOUT);
+  EXPECT_EQ(window.m_aboutBoxes, 1);
+  EXPECT_FALSE(window.m_dialogEnded);
+  window.ChooseMenu(IDM_EXIT);
+  EXPECT_TRUE(window.m_dialogEnded);
+}
+
 // The application on a headless host, over the platform's own line: COM1 is pointed at a device
 // that does not exist, so the port stays closed. (On Windows the system names its ports; the
 // Windows tests run in a Wine prefix whose COM1 leads to nothing while they run.)

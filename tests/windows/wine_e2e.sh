@@ -4,7 +4,8 @@
 # the tab order back to "清事件" and Space presses it: Escape in the question box sends nothing,
 # 是 (Tab, Space) the clear (function 9); Shift+Tab then walks on to "写参数" and Space presses
 # it, so the meter receives the parameter block (function 16 at 0x0300, 44 registers); the
-# question box and the window are saved as screenshots; Escape closes the window.
+# question box and the window are saved as screenshots; 文件 → 退出, chosen with F10, Down and
+# Enter, closes the window.
 # Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM SCREENSHOT QUESTION_SCREENSHOT
 # Wine's COM1 is $WINEPREFIX/quorvel-com1 (wine_prefix.sh), pointed at the meter's terminal here.
 set -eEuo pipefail
@@ -185,8 +186,14 @@ echo "写参数 received after $((SECONDS - started)) s"
 import -window "$window" "$screenshot"
 echo "screenshot: $screenshot"
 
-xdotool key Escape
-wait_for 20 bash -c "! kill -0 $console 2>/dev/null" || fail "Escape did not close the window"
+# 文件 → 退出 by the keyboard, as the menu bar is reached on Windows: F10, then Down opens 文件
+# with 退出 chosen, and Enter takes it.
+xdotool key F10
+sleep 0.3
+xdotool key Down
+sleep 0.3
+xdotool key Return
+wait_for 20 bash -c "! kill -0 $console 2>/dev/null" || fail "文件 → 退出 did not close the window"
 status=0
 wait "$console" || status=$?
 [ "$status" = 0 ] || fail "quorvel.exe exited with $status"
