@@ -73,10 +73,10 @@ void MainDialog::OnLineLost() {
   m_lineWatch.lost = true;
   m_lineWatch.ticksClosed = 0;
   m_lineWatch.shown = m_link.LastError();
-  const int32_t received = m_link.m_rxPos;
-  m_link.m_rxPos = 0;  // a frame cut by the loss is never completed by bytes from a new line
-  if (m_link.m_ticks != 0) {
-    m_link.m_ticks = 0;
+  // A frame cut by the loss is never completed by bytes from a new line; what was held goes to
+  // the link's observer as cut by the loss.
+  const int32_t received = m_link.AbandonOnLoss();
+  if (received >= 0) {
     m_window.PostMessage(WM_LINK_DONE, received, kLinkTimedOut);
     m_lineWatch.noticePending = true;
     return;
