@@ -6,6 +6,7 @@
 
 #include "console/main_dialog.h"
 #include "device/text_format.h"
+#include "link/function_table.h"
 
 namespace {
 
@@ -41,16 +42,9 @@ constexpr int kWriteButtons[] = {IDC_WRITE_REGISTER, IDC_EXECUTE_YK};
 constexpr const char* kPortClosedText = "串口未打开";
 constexpr const char* kNotWrittenText = "发送失败：串口不接受数据";
 
-// What the meter's exception codes mean; other codes are shown by number alone.
-constexpr const char* kExceptionNames[] = {
-    nullptr,        "非法功能",         "非法数据地址", "非法数据值",
-    "从机设备故障", "确认（正在处理）", "从机设备忙",
-};
-
 std::string ExceptionText(int32_t code) {
-  const auto known = static_cast<size_t>(code);
-  if (code > 0 && known < std::size(kExceptionNames)) {
-    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, kExceptionNames[known]);
+  if (const char* name = ExceptionName(code)) {
+    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, name);
   }
   return Printf("通讯失败：从机返回异常码 %02X", code);
 }
