@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 #include "device/text_format.h"
 #include "link/function_table.h"
 
@@ -57,6 +58,7 @@ void Increment(int32_t& counter) {
 }  // namespace
 
 void MainDialog::OnTimer(int timerId) {
+  m_records->OnTick();
   if (timerId == m_timerId) {
     WatchLine();
     m_link.PumpReceive();
@@ -80,7 +82,8 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   CaptureControls();
   // A good frame that answers an older or a different request is not stored: it would put
   // values into the device image under the wrong registers.
-  if (result == 0 && timedOut == kLinkFrame && ReplyFitsRequest()) {
+  const bool answered = result == 0 && timedOut == kLinkFrame && ReplyFitsRequest();
+  if (answered) {
     m_status = kSuccessText;
     Increment(m_link.m_successCount);
     if (m_link.m_successCount == 0) m_link.m_failureCount = 0;
@@ -100,6 +103,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   }
   RefreshDisplay();
   UpdateControlStates();
+  m_records->TransactionEnded(result, timedOut, answered);
 
   // The event-log clear waited for this completion so that it would not replace the transaction
   // that was outstanding; the link is idle now.
@@ -111,6 +115,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 }
 
 void MainDialog::LogTxFrame() {
+  m_records->RequestLogged();
   Increment(m_txCount);
   m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);
@@ -198,6 +203,7 @@ void MainDialog::OnCommSettingChanged() {
   m_link.Close();
   m_link.Open();
   if (changed || !wasOpen) InvalidateParameters();
+  if (m_link.m_isOpen) m_records->LineReopened();
   ReportOpen();
   m_link.m_successCount = 0;
   m_link.m_failureCount = 0;
