@@ -86,7 +86,7 @@ std::optional<std::string> OpenFileGone(std::FILE* file, const std::string& path
   if (open.st_dev != named.st_dev || open.st_ino != named.st_ino) {
     return std::string("文件已被移走或替换");
   }
-  // Root may write a read-only file; the operator who made it so meant it to stay as it is.
+  // Made read-only while open: whoever did so meant it to stay as it is (root could still write).
   if (S_ISREG(named.st_mode) && (named.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     return std::string("文件已被设为只读");
   }

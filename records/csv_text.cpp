@@ -35,10 +35,12 @@ CsvLine& CsvLine::Text(std::string_view text) {
 }
 
 CsvLine& CsvLine::Outside(std::string_view text) {
-  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
-    return Text("'" + std::string(text));
+  if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos) {
+    return Text(text);
   }
-  return Text(text);
+  std::string kept(1, '\'');
+  kept.append(text);
+  return Text(kept);
 }
 
 CsvLine& CsvLine::Number(std::string_view text) {

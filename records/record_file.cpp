@@ -21,7 +21,6 @@ constexpr size_t kReadChunkBytes = 64 * 1024;
 struct Item {
   std::string path;  // the journal's month file; unused for a stream
   std::vector<std::string> lines;
-  size_t bytes = 0;
 };
 
 std::string SystemReason(int error) { return std::strerror(error != 0 ? error : EIO); }
@@ -234,8 +233,7 @@ bool RecordFile::Hand(std::string lines) {
     s.Fail(kBacklogReason);
     return false;
   }
-  const size_t bytes = lines.size();
-  s.queue.push_back({{}, {std::move(lines)}, bytes});
+  s.queue.push_back({{}, {std::move(lines)}});
   s.wake.notify_one();
   return true;
 }
@@ -244,7 +242,7 @@ void RecordFile::HandNumbered(std::string path, std::vector<std::string> lines) 
   State& s = *m_state;
   const std::lock_guard<std::mutex> lock(s.mutex);
   if (s.finishing) return;
-  s.queue.push_back({std::move(path), std::move(lines), 0});
+  s.queue.push_back({std::move(path), std::move(lines)});
   s.retryWait = false;
   s.wake.notify_one();
 }

@@ -231,7 +231,7 @@ TEST_F(RecordsTest, TheFileMenuStartsAndStopsTheRecordsAndShowsTheJournalFolder)
     return text;
   };
   EXPECT_EQ(states(), "1010");
-  window.m_fileAnswers = {(folder / "通讯.csv").string(), std::nullopt};
+  window.m_fileAnswers = {(folder / "capture.csv").string(), std::nullopt};
   window.ChooseMenu(IDM_TRACE_START);
   window.ChooseMenu(IDM_LOG_START);  // cancelled
   EXPECT_EQ(window.m_fileQuestions, (std::vector<std::string>{"记录通讯", "记录数据"}));
@@ -240,7 +240,7 @@ TEST_F(RecordsTest, TheFileMenuStartsAndStopsTheRecordsAndShowsTheJournalFolder)
   ASSERT_TRUE(dialog.m_records->CaptureFile()->WaitWritten(kWaitMs));
   window.ChooseMenu(IDM_TRACE_STOP);
   EXPECT_EQ(states(), "1010");
-  const std::vector<std::string> lines = Lines(folder / "通讯.csv");
+  const std::vector<std::string> lines = Lines(folder / "capture.csv");
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(Fields(lines[0])[4], "start");
   EXPECT_EQ(Fields(lines[1])[9], "读遥信 0x0000 起 8 位");
@@ -272,7 +272,7 @@ TEST_F(RecordsTest, TheDataLogHasAColumnPerFieldAsTheWindowNamesAndShowsIt) {
     std::sort(out.begin(), out.end());
     return out;
   };
-  const fs::path path = folder / "数据.csv";
+  const fs::path path = folder / "data.csv";
   dialog.m_records->StartDataLog(path.string());
   std::vector<uint16_t> realtime(kRealtimeCount);
   for (int k = 0; k < kRealtimeCount; ++k) realtime[k] = static_cast<uint16_t>(1000 + 37 * k);
