@@ -24,8 +24,8 @@ constexpr const char* kNotRead = "未读";
 constexpr const char* kClosed = "合";
 constexpr const char* kOpened = "分";
 
-// A stop from the menu lets the file's thread write what waits for this long; a failure taken in
-// by the tick does not wait at all.
+// A stop from the menu, or the end of the run, lets a capture's or data log's thread write what
+// waits for this long; a failure taken in by the tick does not wait at all.
 constexpr int kStopWaitMs = 1000;
 
 constexpr uint16_t kClockAddress = 0x0082;
@@ -291,12 +291,20 @@ std::optional<JournalWrite> RecordKeeper::DescribeWrite() const {
 
 void RecordKeeper::LineReopened() { CapturePort(CaptureWhat::Reopened); }
 
+// The journal is given the longest to finish; what it still could not write is said on standard
+// error, there being no window left to say it in.
 void RecordKeeper::Close() {
   if (m_closed) return;
   m_closed = true;
   if (m_pending) JournalPending("未确认");
-  for (RecordFile* file : {m_journal.get(), m_capture.get(), m_dataLog.get()}) {
-    if (file != nullptr) file->Finish(RecordFile::kFinishWaitMs);
+  if (m_journal) {
+    m_journal->Finish(RecordFile::kFinishWaitMs);
+    if (const auto reason = m_journal->TakeFailure()) {
+      std::fprintf(stderr, "quorvel: %s%s\n", kJournalFailedText, reason->c_str());
+    }
+  }
+  for (RecordFile* file : {m_capture.get(), m_dataLog.get()}) {
+    if (file != nullptr) file->Finish(kStopWaitMs);
   }
 }
 

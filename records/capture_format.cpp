@@ -129,12 +129,18 @@ std::string Summary(const uint8_t* frame, uint16_t n, bool request) {
   }
 }
 
-// The bytes as the line carried them.
+// The bytes as the line carried them. Hexadecimal is written digit by digit: a capture line is
+// formatted on every tick that moves a frame.
 std::string DataText(const uint8_t* bytes, uint16_t n, int32_t framing) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   if (framing != kProtocolAscii) {
-    AppendHex(text, bytes, n);
-    if (!text.empty()) text.pop_back();
+    text.reserve(3u * n);
+    for (uint16_t k = 0; k < n; ++k) {
+      if (k != 0) text += ' ';
+      text += kDigits[bytes[k] >> 4];
+      text += kDigits[bytes[k] & 0x0F];
+    }
     return text;
   }
   for (uint16_t k = 0; k < n; ++k) {

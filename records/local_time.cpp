@@ -1,6 +1,7 @@
 #include "records/local_time.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -58,10 +59,15 @@ int64_t SecondsAsUtc(const std::tm& parts) {
 
 }  // namespace
 
+// The local offset is asked of the system once a second at most, per thread: several lines a
+// tick share it.
 WallTime LocalNow() {
   const int64_t unixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count();
+  thread_local int64_t knownSecond = INT64_MIN;
+  thread_local int32_t knownOffset = 0;
+  if (unixMs / 1000 == knownSecond) return {unixMs, knownOffset};
   const std::time_t seconds = static_cast<std::time_t>(unixMs / 1000);
   std::tm local{};
   std::tm utc{};
@@ -73,7 +79,9 @@ WallTime LocalNow() {
   gmtime_r(&seconds, &utc);
 #endif
   const int64_t offsetSeconds = SecondsAsUtc(local) - SecondsAsUtc(utc);
-  return {unixMs, static_cast<int32_t>(offsetSeconds / 60)};
+  knownSecond = unixMs / 1000;
+  knownOffset = static_cast<int32_t>(offsetSeconds / 60);
+  return {unixMs, knownOffset};
 }
 
 std::string IsoLocalText(const WallTime& time) {
