@@ -135,12 +135,12 @@ void RecordKeeper::OnTick() {
   if (m_dialog.m_link.m_ticks == 0) TakeFailures();
 }
 
+// Failures of several files at once are said together.
 void RecordKeeper::TakeFailures() {
+  std::vector<std::string> texts;
   if (m_journal && m_journal->Failed()) {
     if (const auto reason = m_journal->TakeFailure()) {
-      const std::string text = kJournalFailedText + *reason + kJournalRetryText;
-      std::fprintf(stderr, "quorvel: %s\n", text.c_str());
-      m_dialog.ShowNotice(text);
+      texts.push_back(kJournalFailedText + *reason + kJournalRetryText);
     }
   }
   for (std::unique_ptr<RecordFile>* file : {&m_capture, &m_dataLog}) {
@@ -149,15 +149,17 @@ void RecordKeeper::TakeFailures() {
     const std::string path = (*file)->Path();
     (*file)->Finish(0);  // a disk that stopped answering may hold its thread: not waited for
     file->reset();
-    Stopped(file == &m_capture ? kCaptureName : kDataLogName, path, reason);
+    texts.push_back(std::string(kStoppedText) + (file == &m_capture ? kCaptureName : kDataLogName) +
+                    "（" + path + "）：" + reason);
+    UpdateMenu();
   }
-}
-
-void RecordKeeper::Stopped(const char* what, const std::string& path, const std::string& reason) {
-  const std::string text = std::string(kStoppedText) + what + "（" + path + "）：" + reason;
-  std::fprintf(stderr, "quorvel: %s\n", text.c_str());
-  UpdateMenu();
-  m_dialog.ShowNotice(text);
+  if (texts.empty()) return;
+  std::string said;
+  for (const std::string& text : texts) {
+    std::fprintf(stderr, "quorvel: %s\n", text.c_str());
+    said += (said.empty() ? "" : "；") + text;
+  }
+  m_dialog.ShowNotice(said);
 }
 
 void RecordKeeper::RequestLogged() {

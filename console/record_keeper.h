@@ -80,9 +80,9 @@ class RecordKeeper : public LinkObserver {
   void JournalPending(const std::string& outcome);
   std::string Outcome(int32_t result, int32_t kind) const;
   std::optional<JournalWrite> DescribeWrite() const;
+  // Each failure waiting is said once in 提示信息 (a capture or data log: "记录已停止：" and why,
+  // and it ends; the journal: "操作记录写入失败：" and why).
   void TakeFailures();
-  // "记录已停止：" and why, said once, and the menu brought up to date.
-  void Stopped(const char* what, const std::string& path, const std::string& reason);
 
   MainDialog& m_dialog;
   std::unique_ptr<RecordFile> m_journal;
