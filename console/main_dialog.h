@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,8 @@
 #include "link/modbus_link.h"
 #include "link/port_catalog.h"
 #include "window/dialog_window.h"
+
+class RecordKeeper;
 
 // The computer's local date and time, as the clock command sends it.
 struct LocalTime {
@@ -135,7 +139,8 @@ class MainDialog : public DialogHandler {
   void OnLineLost();
   void OnLineBack();
   bool ShouldShowLineError(const LineError& error) const;
-  void ShowLineNotice(const std::string& text);
+  // Says something in 提示信息 outside any operator handler (the line, the records).
+  void ShowNotice(const std::string& text);
 
   // Reply decoding (device/reply_decoder.cpp).
   void DecodeReply();
@@ -151,6 +156,8 @@ class MainDialog : public DialogHandler {
   // Display refresh (device/display_refresh.cpp).
   void RefreshDisplay();
   std::string FormatPeriod(uint16_t minutes) const;
+  // The port as the list names it and the line settings, or " 打不开 ": the settings summary.
+  std::string LineSummary() const;
 
   // Parameters (commands/parameters.cpp).
   void OnReadParameters();
@@ -338,4 +345,13 @@ class MainDialog : public DialogHandler {
   std::function<void(class ScanWindow&)> m_scanSetup;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
+  // What the meter in use last said each register holds (a reply to a read, the echo of a
+  // write), kept beside the image the operator edits: what a write changes is told against it.
+  // Emptied with the parameter block when the meter in use may be another.
+  std::array<std::optional<uint16_t>, kRegisterCount> m_readValues;
+  // The journal, the traffic capture and the data log; the link's observer.
+  std::unique_ptr<RecordKeeper> m_records;
+  // Files the capture and the data log start with (quorvel --trace FILE, --log FILE).
+  std::string m_startTrace;
+  std::string m_startLog;
 };

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 #include "device/text_format.h"
+#include "link/function_table.h"
 
 namespace {
 
@@ -41,16 +43,9 @@ constexpr int kWriteButtons[] = {IDC_WRITE_REGISTER, IDC_EXECUTE_YK};
 constexpr const char* kPortClosedText = "串口未打开";
 constexpr const char* kNotWrittenText = "发送失败：串口不接受数据";
 
-// What the meter's exception codes mean; other codes are shown by number alone.
-constexpr const char* kExceptionNames[] = {
-    nullptr,        "非法功能",         "非法数据地址", "非法数据值",
-    "从机设备故障", "确认（正在处理）", "从机设备忙",
-};
-
 std::string ExceptionText(int32_t code) {
-  const auto known = static_cast<size_t>(code);
-  if (code > 0 && known < std::size(kExceptionNames)) {
-    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, kExceptionNames[known]);
+  if (const char* name = ExceptionName(code)) {
+    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, name);
   }
   return Printf("通讯失败：从机返回异常码 %02X", code);
 }
@@ -63,6 +58,7 @@ void Increment(int32_t& counter) {
 }  // namespace
 
 void MainDialog::OnTimer(int timerId) {
+  m_records->OnTick();
   if (timerId == m_timerId) {
     WatchLine();
     m_link.PumpReceive();
@@ -86,7 +82,8 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   CaptureControls();
   // A good frame that answers an older or a different request is not stored: it would put
   // values into the device image under the wrong registers.
-  if (result == 0 && timedOut == kLinkFrame && ReplyFitsRequest()) {
+  const bool answered = result == 0 && timedOut == kLinkFrame && ReplyFitsRequest();
+  if (answered) {
     m_status = kSuccessText;
     Increment(m_link.m_successCount);
     if (m_link.m_successCount == 0) m_link.m_failureCount = 0;
@@ -106,6 +103,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   }
   RefreshDisplay();
   UpdateControlStates();
+  m_records->TransactionEnded(result, timedOut, answered);
 
   // The event-log clear waited for this completion so that it would not replace the transaction
   // that was outstanding; the link is idle now.
@@ -117,6 +115,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 }
 
 void MainDialog::LogTxFrame() {
+  m_records->RequestLogged();
   Increment(m_txCount);
   m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);
@@ -204,6 +203,7 @@ void MainDialog::OnCommSettingChanged() {
   m_link.Close();
   m_link.Open();
   if (changed || !wasOpen) InvalidateParameters();
+  if (m_link.m_isOpen) m_records->LineReopened();
   ReportOpen();
   m_link.m_successCount = 0;
   m_link.m_failureCount = 0;

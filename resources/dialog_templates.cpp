@@ -393,7 +393,12 @@ const ControlTemplate kScanControls[] = {
 };
 
 // The menu bar above the main dialog.
-constexpr MenuItemTemplate kFileMenu[] = {{IDM_EXIT, "退出"}};
+constexpr MenuItemTemplate kFileMenu[] = {
+    {IDM_TRACE_START, "记录通讯…"}, {IDM_TRACE_STOP, "停止记录通讯"},
+    {IDM_LOG_START, "记录数据…"},   {IDM_LOG_STOP, "停止记录数据"},
+    {IDM_OPEN_JOURNAL, "打开操作记录文件夹"}, {0, ""},
+    {IDM_EXIT, "退出"},
+};
 constexpr MenuItemTemplate kToolsMenu[] = {{IDM_SCAN_BUS, "扫描总线…"}};
 constexpr MenuItemTemplate kHelpMenu[] = {{IDM_HELP_ABOUT, "关于"}};
 const MenuTemplate kMainMenus[] = {
