@@ -52,19 +52,22 @@ class ScanWindow::Relay : public ScanListener {
  public:
   explicit Relay(ScanWindow& window) : m_window(window) {}
   void Progress(size_t done, size_t total, int64_t remainingMs) override {
-    Event e{Event::Kind::Progress};
+    Event e;
+    e.kind = Event::Kind::Progress;
     e.done = done;
     e.total = total;
     e.remainingMs = remainingMs;
     Push(std::move(e));
   }
   void Found(const ScanFinding& finding) override {
-    Event e{Event::Kind::Found};
+    Event e;
+    e.kind = Event::Kind::Found;
     e.finding = finding;
     Push(std::move(e));
   }
   void Finished(ScanEnd end, const LineError& error, const std::string& reason) override {
-    Event e{Event::Kind::Finished};
+    Event e;
+    e.kind = Event::Kind::Finished;
     e.end = end;
     e.error = error;
     e.reason = reason;

@@ -61,7 +61,7 @@ class ScanWindow : public ChildDialog {
  private:
   // What the scan's thread hands to the window, taken in at each tick.
   struct Event {
-    enum class Kind : uint8_t { Progress, Found, Finished } kind;
+    enum class Kind : uint8_t { Progress, Found, Finished } kind = Kind::Progress;
     size_t done = 0, total = 0;
     int64_t remainingMs = 0;
     ScanFinding finding;
