@@ -93,4 +93,5 @@ class ScanWindow : public ChildDialog {
   std::vector<Event> m_events;  // guarded by m_mutex
   std::vector<ScanFinding> m_findings;
   size_t m_meters = 0;
+  size_t m_done = 0, m_total = 0;  // probes tried and planned, as last reported
 };
