@@ -66,6 +66,7 @@ void MainDialog::OnTimer(int timerId) {
   if (timerId == m_timerId) {
     WatchLine();
     m_link.PumpReceive();
+    if (m_writeCheck.kind != WriteCheck::Kind::None) ++m_writeCheck.ticks;
   }
   if (m_link.m_ticks != 0 || m_autoPoll == 0) return;
 
@@ -86,7 +87,8 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   CaptureControls();
   // A good frame that answers an older or a different request is not stored: it would put
   // values into the device image under the wrong registers.
-  if (result == 0 && timedOut == kLinkFrame && ReplyFitsRequest()) {
+  const bool answered = result == 0 && timedOut == kLinkFrame && ReplyFitsRequest();
+  if (answered) {
     m_status = kSuccessText;
     Increment(m_link.m_successCount);
     if (m_link.m_successCount == 0) m_link.m_failureCount = 0;
@@ -104,12 +106,14 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
       m_rxLog = Printf("第 %d 次接收失败", m_rxCount);
     }
   }
+  // A write's echo is followed by its read-back, which a held-back clear waits for in turn.
+  const bool readingBack = CheckWrite(answered);
   RefreshDisplay();
   UpdateControlStates();
 
   // The event-log clear waited for this completion so that it would not replace the transaction
   // that was outstanding; the link is idle now.
-  if (m_clearPending) {
+  if (m_clearPending && !readingBack) {
     m_clearPending = false;
     SendClearEvents();
   }

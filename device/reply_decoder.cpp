@@ -171,8 +171,12 @@ void DecodeParameters(MainDialog& dialog, const Registers& registers) {
   // Written before the slave address, framing, port or line changed, or before a reopen: maybe
   // another meter's block, which "写参数" would then write back to the meter addressed now.
   if (!dialog.ReplyFromMeterInUse()) return;
+  // A reply to a request written before a profile was loaded keeps the loaded values out.
+  const bool loadHeld =
+      dialog.m_loadHeld && dialog.m_link.m_requestsWritten == dialog.m_loadStamp;
   for (int k = 0; k < kParameterCount && registers.Has(k); ++k) {
-    dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
+    dialog.m_meterBlock[static_cast<size_t>(k)] = registers.U16(k);
+    if (!loadHeld) dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
   }
   // Only a whole block makes the image fit to be written back to the meter.
   if (registers.Has(kParameterCount - 1)) dialog.m_paramsValid = 1;
@@ -186,6 +190,9 @@ void DecodeRegisters(MainDialog& dialog, const uint8_t* frame) {
     const int32_t index = dialog.FindEntry(dialog.m_link.m_readStart);
     if (index >= 0 && registers.Has(0) && dialog.ReplyFromMeterInUse()) {
       dialog.m_regTable[index].value = registers.U16(0);
+      if (index >= kParameterFirst) {
+        dialog.m_meterBlock[static_cast<size_t>(index - kParameterFirst)] = registers.U16(0);
+      }
     }
   } else if (dialog.m_link.m_readStart >= kParameterStart) {
     DecodeParameters(dialog, registers);

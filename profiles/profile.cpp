@@ -344,6 +344,12 @@ std::optional<std::string> WriteProfile(const std::string& path, const std::stri
   return std::nullopt;
 }
 
+std::string MeterLineOf(const ParameterBlock& b) {
+  return std::string(ProtocolNames[b[2] & 1u]) + "," + std::to_string(b[0]) + ":" +
+         BaudNames[b[4] % BaudNames.size()] + "," + ParityNames[b[3] % ParityNames.size()] + "," +
+         DataBitNames[b[15] & 1u] + "," + StopBitNames[b[16] & 1u];
+}
+
 bool ProfileCarries(int position) {
   for (int own : kMeterLine) {
     if (position == own) return false;

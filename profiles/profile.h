@@ -44,6 +44,10 @@ ProfileRead ReadProfile(const std::string& path);
 // Writes the file whole (a new file renamed over the old one); the reason when it could not.
 std::optional<std::string> WriteProfile(const std::string& path, const std::string& text);
 
+// The meter's own serial settings in the block as its 从机通讯设定 line shows them:
+// "Modbus RTU,1:9600,NONE,8,2".
+std::string MeterLineOf(const ParameterBlock& block);
+
 // Whether a profile sets the register at this position on a meter: every register but the
 // meter's own communication settings (a profile never readdresses a meter or changes its line)
 // and its serial number.

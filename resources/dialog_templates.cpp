@@ -393,7 +393,8 @@ const ControlTemplate kScanControls[] = {
 };
 
 // The menu bar above the main dialog.
-constexpr MenuItemTemplate kFileMenu[] = {{IDM_EXIT, "退出"}};
+constexpr MenuItemTemplate kFileMenu[] = {
+    {IDM_SAVE_PROFILE, "参数另存为…"}, {IDM_LOAD_PROFILE, "载入参数…"}, {IDM_EXIT, "退出"}};
 constexpr MenuItemTemplate kToolsMenu[] = {{IDM_SCAN_BUS, "扫描总线…"}};
 constexpr MenuItemTemplate kHelpMenu[] = {{IDM_HELP_ABOUT, "关于"}};
 const MenuTemplate kMainMenus[] = {
