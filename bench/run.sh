@@ -25,7 +25,7 @@ rm -f "$out"/*.json "$out"/*.txt "$out"/*.log
 
 echo "=== configure and build ($build) ==="
 cmake --preset default -B "$build" -DQUORVEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target quorvel_bench first_byte line_loss
+cmake --build "$build" -j "$jobs" --target quorvel_bench first_byte line_loss record_handover
 # The Qt window, the program and the simulated meter, when this tree has them.
 for target in quorvel_qt_bench transaction_cpu quorvel quorvel-sim; do
   if ninja -C "$build" -t query "$target" >/dev/null 2>&1; then
@@ -78,6 +78,25 @@ if [[ -x $bin/transaction_cpu ]]; then
     "$bin/transaction_cpu" 300 2> >(grep -v XDG_RUNTIME_DIR >&2) | tee "$out/transaction_$r.txt"
   done
 fi
+
+# The records: the same transactions without and with the capture and the data log, run by run;
+# then the hand-over of lines to the records' files.
+if [[ -x $bin/transaction_cpu ]]; then
+  note_load records
+  echo "=== CPU per polled transaction, capture and data log off and on ==="
+  for ((r = 1; r <= runs; ++r)); do
+    records=$(mktemp -d /tmp/quorvel-bench-records-XXXXXX)
+    "$bin/transaction_cpu" 300 2> >(grep -v XDG_RUNTIME_DIR >&2) | tee "$out/records_off_$r.txt"
+    "$bin/transaction_cpu" 300 --records "$records" 2> >(grep -v XDG_RUNTIME_DIR >&2) |
+      tee "$out/records_on_$r.txt"
+    rm -rf "$records"
+  done
+fi
+note_load handover
+echo "=== hand-over of lines to the records' files ==="
+for ((r = 1; r <= runs; ++r)); do
+  "$bin/record_handover" | tee "$out/handover_$r.txt"
+done
 
 # Start-up: each run is the median of five starts.
 first_byte() {

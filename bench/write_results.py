@@ -4,6 +4,7 @@
 usage: write_results.py OUT_DIR RESULTS_MD
 
 OUT_DIR holds headless.json and qt.json (Google Benchmark, every repetition), transaction_N.txt,
+records_{off,on}_N.txt, handover_N.txt,
 first_byte_{after,before}_N.txt, line_loss.txt, live_{after,before}_N.txt with sim_*_N.log (the
 simulated meter's frame log of each live run), load.txt, loadavg.txt, revision.txt and
 baseline.txt; any of them may be missing.
@@ -206,6 +207,32 @@ def main(out, results):
         [float(t["idle_loop_share_pct"]) for t in transaction], lambda x: f"{x:.2f} %",
         "transaction")
 
+    records_off = runs_of(out, "records_off")
+    records_on = runs_of(out, "records_on")
+    all_threads = lambda runs: [float(t["all_threads_per_transaction_ms"]) for t in runs]
+    row("CPU per polled transaction, every thread, capture and data log off (as above, with "
+        "the process's other threads)", all_threads(records_off), ms, "records")
+    row("the same with the traffic capture and the data log on (their threads included)",
+        all_threads(records_on), ms, "records")
+    row("capture and data log on against off, run by run",
+        [a / b for a, b in zip(all_threads(records_on), all_threads(records_off))],
+        lambda x: f"{x:.3f} ×", "records", 1.15, "≤ 1.15 ×")
+    us = lambda x: f"{x:.1f} µs"
+    row("the longest time one tick spent in the recorders while polling (capture and data log "
+        "on)", [float(t["recorder_tick_longest_us"]) for t in records_on], us, "records", 1000,
+        "≤ 1 ms")
+    handover = runs_of(out, "handover")
+    for key, title in [
+            ("journal_median_us", "Journal: handing over one write's lines (2000 writes), median"),
+            ("journal_longest_us", "the same, the longest"),
+            ("stream_median_us", "Capture: handing over a line (20000 lines), median"),
+            ("stream_longest_us", "the same, the longest"),
+            ("stalled_longest_us", "Capture to a disk that stopped answering: the longest "
+             "hand-over until the backlog ends it")]:
+        goal = 1000 if "longest" in key else None
+        row(title, [float(t[key]) for t in handover], us, "handover", goal,
+            "≤ 1 ms" if goal else "—")
+
     def first_byte(tag):
         values = []
         k = 1
@@ -341,6 +368,15 @@ def main(out, results):
         "have crossed the wire at 9600 8N2), ticks given back to back, each followed by the "
         "event loop's turn; the console's thread CPU clock over 300 transactions, then over as "
         "many ticks with polling off, then 10 s of the window's own 50 ms timer.",
+        "- Records: `bench/transaction_cpu` as above, run by run without and with "
+        "`--records` (the traffic capture and the data log from the start, into a temporary "
+        "folder), each counting every thread of the process (`/proc/self/task/*/schedstat`: "
+        "Qt's and the records' writers) beside the console's thread; the longest tick is the "
+        "console's own measure of the time a tick (its timer message and the completion after "
+        "it) spent formatting and handing over record lines. `bench/record_handover` times "
+        "single hand-overs on the calling thread: a journal entry of two lines, a capture line "
+        "to a file, and a capture line to a named pipe nobody opens (a disk that stopped "
+        "answering) until the backlog ends that stream.",
         "- Start-up: `bench/first_byte` makes a pseudo-terminal, links COM1 to it, starts "
         "`quorvel` with `QT_QPA_PLATFORM=offscreen` and times exec to the first byte on the "
         "master side (the start-up parameter read); a run is the median of five starts.",

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "console/app_files.h"
 #include "console/host_settings.h"
 #include "console/line_watch.h"
 #include "device/code_lookup.h"
@@ -14,6 +15,8 @@
 #include "device/text_number.h"
 #include "link/modbus_link.h"
 #include "profiles/profile.h"
+#include "records/journal_format.h"
+#include "records/record_file.h"
 
 namespace {
 
@@ -202,6 +205,39 @@ std::string LineSummary(const Target& t) {
          std::to_string(t.line.dataBits) + "," + std::to_string(t.line.stopBits);
 }
 
+// The write into the month's journal file as the console journals its writes (one line per
+// register it changed, against the block read just before), then its read-back; any failure to
+// write the journal goes to standard error.
+void JournalApplied(const Target& t, const ParameterBlock& before, const ParameterBlock& written,
+                   const std::string& outcome, const std::optional<ParameterBlock>& readBack,
+                   std::FILE* err) {
+  JournalWrite write;
+  write.when = LocalNow();
+  write.user = UserName();
+  write.portLine = LineSummary(t);
+  write.slave = t.line.address;
+  write.function = kFnWriteMultiple;
+  write.changes = ChangedRegisters(kParameterFirst, before.data(), written.data(), kParameterCount);
+  const std::string path =
+      JoinPath(JoinPath(DataFolder(), "journal"), LocalMonthText(write.when) + ".csv");
+  const auto journal = RecordFile::Journal(JournalHeader());
+  journal->HandNumbered(path, JournalLines(write, outcome));
+  if (readBack) {
+    JournalWrite check = write;
+    check.function = kFnReadHolding;
+    check.changes =
+        ChangedRegisters(kParameterFirst, written.data(), readBack->data(), kParameterCount);
+    const bool agrees = check.changes.empty();
+    if (agrees) check.changes.push_back({"读回", kBlockStart, "", "", ""});
+    journal->HandNumbered(path, JournalLines(check, agrees ? "读回一致" : "读回不一致"));
+  }
+  if (!journal->WaitWritten(RecordFile::kFinishWaitMs)) {
+    const auto failure = journal->TakeFailure();
+    std::fprintf(err, "quorvel --apply-profile: 操作记录写入失败：%s\n",
+                 failure ? failure->c_str() : path.c_str());
+  }
+}
+
 std::string NowText() {
   const std::time_t now = std::time(nullptr);
   char text[32];
@@ -262,7 +298,9 @@ int RunApplyProfileVerb(const std::vector<std::string>& options, std::FILE* out,
     return kExitNotWritten;
   }
   std::optional<ParameterBlock> after;
-  if (meter.WriteBlock(wanted, why)) after = meter.ReadBlock(why);
+  const bool written = meter.WriteBlock(wanted, why);
+  if (written) after = meter.ReadBlock(why);
+  JournalApplied(target, *before, wanted, written ? "已确认" : why, after, err);
   if (!after) {
     std::fprintf(err, "quorvel --apply-profile: %s\n", why.c_str());
     return kExitRefused;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -31,3 +32,16 @@ std::FILE* OpenUserFile(const std::string& path, const char* mode, std::string* 
 // Puts a file in place of another, whole: a reader sees the old file or the new one, never part.
 std::optional<std::string> MoveFileOver(const std::string& from, const std::string& to);
 void RemoveFile(const std::string& path);
+
+// The length of an open file in bytes; -1 when it cannot be told.
+int64_t OpenFileSize(std::FILE* file);
+// Cuts an open file back to a length: the part of a line a full disk took is not left behind.
+bool CutFile(std::FILE* file, int64_t length);
+// Why an open file must not be written on: its path no longer names it (deleted, moved, replaced)
+// or it has been made read-only; nullopt while it may be.
+std::optional<std::string> OpenFileGone(std::FILE* file, const std::string& path);
+// The login name of the user the console runs as ("" when the system does not say).
+std::string UserName();
+// A write of this thread to a pipe nobody reads any more (a capture piped into a program that
+// has ended) fails with an error instead of ending the process.
+void KeepBrokenPipesFromEndingTheProcess();

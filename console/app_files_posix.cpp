@@ -1,4 +1,7 @@
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -62,3 +65,45 @@ std::optional<std::string> MoveFileOver(const std::string& from, const std::stri
 }
 
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+
+int64_t OpenFileSize(std::FILE* file) {
+  struct stat st;
+  if (::fstat(::fileno(file), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool CutFile(std::FILE* file, int64_t length) {
+  return ::ftruncate(::fileno(file), static_cast<off_t>(length)) == 0;
+}
+
+std::optional<std::string> OpenFileGone(std::FILE* file, const std::string& path) {
+  struct stat open;
+  struct stat named;
+  if (::fstat(::fileno(file), &open) != 0) return std::string(std::strerror(errno));
+  if (::stat(path.c_str(), &named) != 0) {
+    return errno == ENOENT ? std::string("文件已被删除") : std::string(std::strerror(errno));
+  }
+  if (open.st_dev != named.st_dev || open.st_ino != named.st_ino) {
+    return std::string("文件已被移走或替换");
+  }
+  // Made read-only while open: whoever did so meant it to stay as it is (root could still write).
+  if (S_ISREG(named.st_mode) && (named.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    return std::string("文件已被设为只读");
+  }
+  return std::nullopt;
+}
+
+std::string UserName() {
+  if (const passwd* entry = ::getpwuid(::geteuid())) return entry->pw_name;
+  const char* name = std::getenv("USER");
+  return name != nullptr ? name : "";
+}
+
+// SIGPIPE of a failed write goes to the thread that wrote: blocked here, it stays pending and is
+// dropped with the thread.
+void KeepBrokenPipesFromEndingTheProcess() {
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+}

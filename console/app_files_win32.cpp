@@ -2,6 +2,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <io.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -105,3 +107,23 @@ std::optional<std::string> MoveFileOver(const std::string& from, const std::stri
 }
 
 void RemoveFile(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
+
+int64_t OpenFileSize(std::FILE* file) { return _filelengthi64(_fileno(file)); }
+
+bool CutFile(std::FILE* file, int64_t length) { return _chsize_s(_fileno(file), length) == 0; }
+
+// Windows refuses to delete or move a file that is open without sharing, so only the
+// attributes can change under it.
+std::optional<std::string> OpenFileGone(std::FILE*, const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::string("文件已被删除");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return std::string("文件已被设为只读");
+  return std::nullopt;
+}
+
+std::string UserName() {
+  const wchar_t* name = _wgetenv(L"USERNAME");
+  return name != nullptr ? Utf8(name) : std::string();
+}
+
+void KeepBrokenPipesFromEndingTheProcess() {}  // Windows has no such signal

@@ -8,6 +8,7 @@
 
 #include "console/host_settings.h"
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 #include "device/text_format.h"
 
 namespace {
@@ -27,6 +28,10 @@ bool MainDialog::OnInitDialog() {
   RefreshPortList();
   m_link.Open();  // a port that does not open shows as " 打不开 " in the settings summary
   ReportOpen();   // and 提示信息 says why
+  // The capture and the data log asked for at start begin before the first request.
+  if (!m_startTrace.empty()) m_records->StartCapture(m_startTrace);
+  if (!m_startLog.empty()) m_records->StartDataLog(m_startLog);
+  m_records->UpdateMenu();
   // Settings that could not be taken from the file are said first.
   if (!m_startNotice.empty()) {
     m_status = m_status.empty() ? m_startNotice : m_startNotice + "；" + m_status;
@@ -85,9 +90,9 @@ void MainDialog::OnSysCommand(uint32_t command) {
   if ((command & kSysCommandMask) == static_cast<uint32_t>(IDM_ABOUTBOX)) m_window.ShowAboutBox();
 }
 
-// The timer ends with the window, and the port is closed when the dialog object is destroyed;
-// nothing is saved.
-void MainDialog::OnDestroy() {}
+// The timer ends with the window, and the port is closed when the dialog object is destroyed.
+// A write still outstanding is journaled as unconfirmed, and the records' files are finished.
+void MainDialog::OnDestroy() { m_records->Close(); }
 
 int ConsoleApp::InitInstance() {
   DialogWindow& window = m_host.Window();
@@ -100,6 +105,8 @@ int ConsoleApp::InitInstance() {
     dialog.m_startNotice = loaded.notice;
     if (!loaded.notice.empty()) std::fprintf(stderr, "quorvel: %s\n", loaded.notice.c_str());
   }
+  dialog.m_startTrace = m_options.trace;
+  dialog.m_startLog = m_options.log;
   int exitCode = 0;
   if (dialog.OnInitDialog()) {
     m_host.RunModal();

@@ -20,6 +20,8 @@ class DialogHost {
 // have been taken care of.
 struct StartOptions {
   bool defaults = false;  // --defaults: the built-in host settings; quorvel.ini is left alone
+  std::string trace;      // --trace FILE: the traffic capture runs from the start
+  std::string log;        // --log FILE: the data log runs from the start
 };
 
 // The options of the window program; false with the reason and the usage for anything else.

@@ -47,7 +47,10 @@ std::optional<uint16_t> MainDialog::TakeScaledEntry(const std::string& text, dou
   return static_cast<uint16_t>(steps.value);
 }
 
-void MainDialog::InvalidateParameters() { m_paramsValid = 0; }
+void MainDialog::InvalidateParameters() {
+  m_paramsValid = 0;
+  m_readValues.fill(std::nullopt);
+}
 
 bool MainDialog::EditorsAllowSend() {
   if (RunPendingEditors()) return true;

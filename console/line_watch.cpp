@@ -3,6 +3,7 @@
 #include "console/line_watch.h"
 
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ std::string LineErrorText(const std::string& port, const LineError& error) {
 void MainDialog::WatchLine() {
   if (m_lineWatch.noticePending) {
     m_lineWatch.noticePending = false;
-    ShowLineNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
+    ShowNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
   }
   if (m_link.m_isOpen) {
     if (m_link.LineLost()) OnLineLost();
@@ -61,7 +62,7 @@ void MainDialog::WatchLine() {
     OnLineBack();
   } else if (ShouldShowLineError(m_link.LastError())) {
     m_lineWatch.shown = m_link.LastError();
-    ShowLineNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
+    ShowNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
   }
 }
 
@@ -73,15 +74,15 @@ void MainDialog::OnLineLost() {
   m_lineWatch.lost = true;
   m_lineWatch.ticksClosed = 0;
   m_lineWatch.shown = m_link.LastError();
-  const int32_t received = m_link.m_rxPos;
-  m_link.m_rxPos = 0;  // a frame cut by the loss is never completed by bytes from a new line
-  if (m_link.m_ticks != 0) {
-    m_link.m_ticks = 0;
+  // A frame cut by the loss is never completed by bytes from a new line; what was held goes to
+  // the link's observer as cut by the loss.
+  const int32_t received = m_link.AbandonOnLoss();
+  if (received >= 0) {
     m_window.PostMessage(WM_LINK_DONE, received, kLinkTimedOut);
     m_lineWatch.noticePending = true;
     return;
   }
-  ShowLineNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
+  ShowNotice(LineErrorText(PortLabel(), m_lineWatch.shown));
 }
 
 // Polling carries on where it was. After a loss or a failed open the parameter block read before
@@ -90,7 +91,8 @@ void MainDialog::OnLineBack() {
   InvalidateParameters();
   RefreshPortList();  // an adapter back under another kernel name has another name
   m_lineWatch = {};
-  ShowLineNotice(LineBackText(PortLabel(), m_link.LastError().device));
+  m_records->LineReopened();
+  ShowNotice(LineBackText(PortLabel(), m_link.LastError().device));
 }
 
 // After an open the operator caused (start-up, a change of the line settings): a failure says
@@ -119,7 +121,7 @@ bool MainDialog::ShouldShowLineError(const LineError& error) const {
 
 // Outside any operator handler: the fields are captured first, so that the refresh puts back
 // what the window holds.
-void MainDialog::ShowLineNotice(const std::string& text) {
+void MainDialog::ShowNotice(const std::string& text) {
   CaptureControls();
   m_status = text;
   RefreshDisplay();

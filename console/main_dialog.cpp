@@ -3,6 +3,7 @@
 #include <array>
 #include <iterator>
 
+#include "console/record_keeper.h"
 #include "window/data_exchange.h"
 
 uint8_t MainDialog::s_pollBlock = 0;
@@ -258,9 +259,12 @@ MainDialog::MainDialog(DialogWindow& window)
       m_typedOver(std::size(kBindings), false),
       m_editorWaits(std::size(kBindings), false) {
   m_link.m_notifyWnd = &window;
+  m_records = std::make_unique<RecordKeeper>(*this);
+  m_link.m_observer = m_records.get();
 }
 
-MainDialog::~MainDialog() = default;
+// The records end before the link: nothing is told to them any more.
+MainDialog::~MainDialog() { m_link.m_observer = nullptr; }
 
 void MainDialog::OnNotify(int controlId, Notification code) {
   // A refused entry holds back the click that took the focus from its field: the operator reads

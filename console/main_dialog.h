@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "link/modbus_link.h"
 #include "link/port_catalog.h"
 #include "window/dialog_window.h"
+
+class RecordKeeper;
 
 // The computer's local date and time, as the clock command sends it.
 struct LocalTime {
@@ -134,8 +137,11 @@ class MainDialog : public DialogHandler {
   // Parameter profiles (profile_commands.cpp): 文件 → "参数另存为…" and "载入参数…".
   void OnSaveProfile();
   void OnLoadProfile();
-  // The parameter block as the image holds it now, and whether it holds edits not yet written.
+  // The parameter block as the image holds it now; as the meter was last read to hold it
+  // (m_readValues, the image where a register was never read); whether the image holds edits
+  // not yet written.
   std::array<uint16_t, kParameterCount> ImageBlock() const;
+  std::array<uint16_t, kParameterCount> MeterBlock() const;
   bool HoldsUnwrittenEdits() const;
 
   // Verified writes (verified_writes.cpp). After a write went out, its echo is followed by a
@@ -151,7 +157,8 @@ class MainDialog : public DialogHandler {
   void OnLineLost();
   void OnLineBack();
   bool ShouldShowLineError(const LineError& error) const;
-  void ShowLineNotice(const std::string& text);
+  // Says something in 提示信息 outside any operator handler (the line, the records).
+  void ShowNotice(const std::string& text);
 
   // Reply decoding (device/reply_decoder.cpp).
   void DecodeReply();
@@ -167,6 +174,8 @@ class MainDialog : public DialogHandler {
   // Display refresh (device/display_refresh.cpp).
   void RefreshDisplay();
   std::string FormatPeriod(uint16_t minutes) const;
+  // The port as the list names it and the line settings, or " 打不开 ": the settings summary.
+  std::string LineSummary() const;
 
   // Parameters (commands/parameters.cpp).
   void OnReadParameters();
@@ -352,9 +361,6 @@ class MainDialog : public DialogHandler {
   bool m_portLent = false;
   // Tests: what the scan window is given before it opens (its line and clock).
   std::function<void(class ScanWindow&)> m_scanSetup;
-  // The parameter block as last read from the meter (by a block read, a read-back or a single
-  // register read): what a profile is saved from and what its changes are counted against.
-  std::array<uint16_t, kParameterCount> m_meterBlock{};
   // The write being checked, if any.
   WriteCheck m_writeCheck;
   // A profile was loaded while a transaction was outstanding: a block reply to a request
@@ -363,4 +369,13 @@ class MainDialog : public DialogHandler {
   uint32_t m_loadStamp = 0;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
+  // What the meter in use last said each register holds (a reply to a read, the echo of a
+  // write), kept beside the image the operator edits: what a write changes is told against it.
+  // Emptied with the parameter block when the meter in use may be another.
+  std::array<std::optional<uint16_t>, kRegisterCount> m_readValues;
+  // The journal, the traffic capture and the data log; the link's observer.
+  std::unique_ptr<RecordKeeper> m_records;
+  // Files the capture and the data log start with (quorvel --trace FILE, --log FILE).
+  std::string m_startTrace;
+  std::string m_startLog;
 };

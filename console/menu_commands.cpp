@@ -1,12 +1,30 @@
 // The commands of the menu bar. A menu takes no focus, so no field has lost it: the editors of
 // fields changed and not yet left run first, and a refusal stops the command.
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 #include "console/scan_host.h"
 #include "console/scan_window.h"
 
 void MainDialog::OnMenuCommand(int commandId) {
+  // Leaving is never held back by a field's refusal: an edit not written is dropped, as Escape does.
+  if (commandId == IDM_EXIT) return m_window.EndDialog();
   if (!EditorsAllowSend()) return;
   switch (commandId) {
+    case IDM_TRACE_START:
+      m_records->AskCapture();
+      break;
+    case IDM_TRACE_STOP:
+      m_records->StopCapture();
+      break;
+    case IDM_LOG_START:
+      m_records->AskDataLog();
+      break;
+    case IDM_LOG_STOP:
+      m_records->StopDataLog();
+      break;
+    case IDM_OPEN_JOURNAL:
+      m_records->OpenJournalFolder();
+      break;
     case IDM_SCAN_BUS:
       OnScanBus();
       break;
@@ -18,9 +36,6 @@ void MainDialog::OnMenuCommand(int commandId) {
       break;
     case IDM_HELP_ABOUT:
       m_window.ShowAboutBox();
-      break;
-    case IDM_EXIT:
-      m_window.EndDialog();
       break;
     default:
       break;

@@ -39,7 +39,16 @@ std::array<uint16_t, kParameterCount> MainDialog::ImageBlock() const {
   return block;
 }
 
-bool MainDialog::HoldsUnwrittenEdits() const { return ImageBlock() != m_meterBlock; }
+std::array<uint16_t, kParameterCount> MainDialog::MeterBlock() const {
+  std::array<uint16_t, kParameterCount> block = ImageBlock();
+  for (int k = 0; k < kParameterCount; ++k) {
+    const auto& read = m_readValues[static_cast<size_t>(kParameterFirst + k)];
+    if (read) block[static_cast<size_t>(k)] = *read;
+  }
+  return block;
+}
+
+bool MainDialog::HoldsUnwrittenEdits() const { return ImageBlock() != MeterBlock(); }
 
 // Saves the block as last read from the meter now addressed, and only while the fields hold
 // nothing else: a profile is what a meter holds, never what was typed and not yet written.
@@ -53,7 +62,7 @@ void MainDialog::OnSaveProfile() {
     const std::string suggested =
         JoinPath(DataFolder(), Printf("参数_地址%d.json", m_link.m_slaveAddress));
     if (const auto path = m_window.AskSaveFile("参数另存为", suggested, kFilter)) {
-      const auto failed = WriteProfile(*path, ProfileText(m_meterBlock, origin));
+      const auto failed = WriteProfile(*path, ProfileText(MeterBlock(), origin));
       m_status = failed ? "参数文件未能保存：" + *failed : "参数已保存到 " + *path;
     }
   }
@@ -80,7 +89,7 @@ void MainDialog::OnLoadProfile() {
       for (int k = 0; k < kParameterCount; ++k) {
         m_regTable[kParameterFirst + k].value = loaded[static_cast<size_t>(k)];
       }
-      m_status = ChangesText(BlockChanges(m_meterBlock, loaded));
+      m_status = ChangesText(BlockChanges(MeterBlock(), loaded));
     }
   }
   RefreshDisplay();

@@ -3,6 +3,7 @@
 #include "console/scan_host.h"
 
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 
 std::vector<PortEntry> ConsoleScanHost::ScanPorts() {
   m_dialog.RefreshPortList();
@@ -33,6 +34,7 @@ void ConsoleScanHost::ReturnPort() {
   if (!m_dialog.m_portLent) return;
   m_dialog.m_portLent = false;
   m_dialog.m_link.Reopen();
+  if (m_dialog.m_link.m_isOpen) m_dialog.m_records->LineReopened();
   m_dialog.ReportOpen();
   m_dialog.RefreshDisplay();
   m_dialog.UpdateControlStates();
@@ -52,6 +54,7 @@ void ConsoleScanHost::Adopt(const std::string& portId, const ScanFinding& meter)
   d.m_link.m_dataBits = meter.meterDataBits;
   d.m_link.m_stopBits = meter.meterStopBits == 1 ? 1 : 2;
   d.m_link.Open();
+  if (d.m_link.m_isOpen) d.m_records->LineReopened();
   d.InvalidateParameters();
   d.m_link.m_successCount = 0;
   d.m_link.m_failureCount = 0;

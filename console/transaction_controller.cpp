@@ -5,7 +5,9 @@
 #include <string>
 
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 #include "device/text_format.h"
+#include "link/function_table.h"
 
 namespace {
 
@@ -41,16 +43,9 @@ constexpr int kWriteButtons[] = {IDC_WRITE_REGISTER, IDC_EXECUTE_YK};
 constexpr const char* kPortClosedText = "串口未打开";
 constexpr const char* kNotWrittenText = "发送失败：串口不接受数据";
 
-// What the meter's exception codes mean; other codes are shown by number alone.
-constexpr const char* kExceptionNames[] = {
-    nullptr,        "非法功能",         "非法数据地址", "非法数据值",
-    "从机设备故障", "确认（正在处理）", "从机设备忙",
-};
-
 std::string ExceptionText(int32_t code) {
-  const auto known = static_cast<size_t>(code);
-  if (code > 0 && known < std::size(kExceptionNames)) {
-    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, kExceptionNames[known]);
+  if (const char* name = ExceptionName(code)) {
+    return Printf("通讯失败：从机返回异常码 %02X（%s）", code, name);
   }
   return Printf("通讯失败：从机返回异常码 %02X", code);
 }
@@ -63,6 +58,7 @@ void Increment(int32_t& counter) {
 }  // namespace
 
 void MainDialog::OnTimer(int timerId) {
+  m_records->OnTick();
   if (timerId == m_timerId) {
     WatchLine();
     m_link.PumpReceive();
@@ -106,10 +102,17 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
       m_rxLog = Printf("第 %d 次接收失败", m_rxCount);
     }
   }
-  // A write's echo is followed by its read-back, which a held-back clear waits for in turn.
-  const bool readingBack = CheckWrite(answered);
   RefreshDisplay();
   UpdateControlStates();
+  m_records->TransactionEnded(result, timedOut, answered);
+  // A write's echo is followed by its read-back (journaled after the write it checks), which a
+  // held-back clear waits for in turn.
+  bool readingBack = false;
+  if (m_writeCheck.kind != WriteCheck::Kind::None) {
+    readingBack = CheckWrite(answered);
+    RefreshDisplay();
+    UpdateControlStates();
+  }
 
   // The event-log clear waited for this completion so that it would not replace the transaction
   // that was outstanding; the link is idle now.
@@ -121,6 +124,7 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
 }
 
 void MainDialog::LogTxFrame() {
+  m_records->RequestLogged();
   Increment(m_txCount);
   m_txLog = Printf("第 %d 次发送信息帖(Hex) : ", m_txCount);
   m_link.DumpTx(m_txLog);
@@ -208,6 +212,7 @@ void MainDialog::OnCommSettingChanged() {
   m_link.Close();
   m_link.Open();
   if (changed || !wasOpen) InvalidateParameters();
+  if (m_link.m_isOpen) m_records->LineReopened();
   ReportOpen();
   m_link.m_successCount = 0;
   m_link.m_failureCount = 0;

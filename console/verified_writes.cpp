@@ -4,6 +4,7 @@
 #include <string>
 
 #include "console/main_dialog.h"
+#include "console/record_keeper.h"
 #include "device/text_format.h"
 #include "profiles/profile.h"
 
@@ -55,7 +56,7 @@ void MainDialog::ExpectReadBack(WriteCheck::Kind kind, uint16_t start, const uin
   if (kind == WriteCheck::Kind::Block) {
     std::array<uint16_t, kParameterCount> written{};
     for (int k = 0; k < kParameterCount && k < count; ++k) written[static_cast<size_t>(k)] = values[k];
-    m_writeCheck.meterLineChanged = ChangesMeterLine(m_meterBlock, written);
+    m_writeCheck.meterLineChanged = ChangesMeterLine(MeterBlock(), written);
   } else if (kind == WriteCheck::Kind::Register) {
     m_writeCheck.meterLineChanged = IsMeterLineAddress(start);
   }
@@ -68,7 +69,10 @@ bool MainDialog::CheckWrite(bool answered) {
   // A failed write or read-back: 提示信息 already says why; nothing is known of what the meter
   // holds. A reply from a meter or line no longer in use checks nothing either.
   if (!answered || !ReplyFromMeterInUse()) {
-    if (check.phase == WriteCheck::Phase::ReadBack) m_status = "写入后读回失败，未能确认仪表所存的值";
+    if (check.phase == WriteCheck::Phase::ReadBack) {
+      m_status = "写入后读回失败，未能确认仪表所存的值";
+      m_records->ReadBackChecked(check.start, {}, true);
+    }
     return false;
   }
   const int count = static_cast<int>(check.written.size());
@@ -95,14 +99,19 @@ bool MainDialog::CheckWrite(bool answered) {
   for (int k = 0; k < count; ++k) readBack[static_cast<size_t>(k)] = ReplyWord(frame, first + k);
   if (check.kind == WriteCheck::Kind::Clock && count == 4) {
     const int64_t elapsedMs = int64_t{check.ticks} * m_link.m_timerPeriod;
-    m_status = ClockAgrees(check.written.data(), readBack.data(), elapsedMs)
-                   ? OkText(check.kind)
-                   : "读回不一致：仪表时钟 " + ClockText(readBack.data()) + "，写入 " +
-                         ClockText(check.written.data());
+    const bool agrees = ClockAgrees(check.written.data(), readBack.data(), elapsedMs);
+    const std::string written = ClockText(check.written.data());
+    const std::string read = ClockText(readBack.data());
+    m_status = agrees ? OkText(check.kind) : "读回不一致：仪表时钟 " + read + "，写入 " + written;
+    std::vector<JournalChange> lines;
+    if (!agrees) lines.push_back({"时钟", check.start, written, read, ""});
+    m_records->ReadBackChecked(check.start, std::move(lines));
     return false;
   }
   const std::vector<std::string> differences =
       ReadBackDifferences(check.start, check.written.data(), readBack.data(), count);
   m_status = differences.empty() ? OkText(check.kind) : ReadBackText(differences);
+  m_records->ReadBackChecked(check.start, ChangedRegisters(FindEntry(check.start), check.written.data(),
+                                                           readBack.data(), count));
   return false;
 }

@@ -66,15 +66,7 @@ void RefreshLineSettings(MainDialog& dialog) {
   dialog.m_parityText = ParityNames[link.m_parity % 3];
   dialog.m_dataBitsText = Printf("%d", link.m_dataBits);
   dialog.m_stopBitsText = StopBitNames[link.m_stopBits % 2];
-  // The port as the list names it; "COMn:" brings its own colon before the line settings.
-  dialog.m_commSummary = dialog.m_portText;
-  if (link.m_isOpen && dialog.m_portText.back() != ':') dialog.m_commSummary += ':';
-  if (link.m_isOpen) {
-    dialog.m_commSummary += dialog.m_baudText + "," + dialog.m_parityText.substr(0, 1) + "," +
-                            dialog.m_dataBitsText + "," + dialog.m_stopBitsText;
-  } else {
-    dialog.m_commSummary += " 打不开 ";
-  }
+  dialog.m_commSummary = dialog.LineSummary();
 }
 
 void RefreshRegisterBrowser(MainDialog& dialog) {
@@ -132,6 +124,17 @@ void RefreshMeterSettingsAndClock(MainDialog& dialog) {
 }
 
 }  // namespace
+
+// The port as the list names it; "COMn:" brings its own colon before the line settings.
+std::string MainDialog::LineSummary() const {
+  std::string summary = PortNameOf(m_link.PortId());
+  if (!m_link.m_isOpen) return summary + " 打不开 ";
+  if (summary.empty() || summary.back() != ':') summary += ':';
+  // The baud rate has always been printed as a signed 32-bit number.
+  return summary + Printf("%d", static_cast<int32_t>(m_link.m_baudRate)) + "," +
+         std::string(ParityNames[m_link.m_parity % 3]).substr(0, 1) + "," +
+         Printf("%d", m_link.m_dataBits) + "," + StopBitNames[m_link.m_stopBits % 2];
+}
 
 std::string MainDialog::FormatPeriod(uint16_t minutes) const {
   return Printf("%2d:%02d", minutes / 60, minutes % 60);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 
 #include "console/main_dialog.h"
@@ -174,9 +175,8 @@ void DecodeParameters(MainDialog& dialog, const Registers& registers) {
   // A reply to a request written before a profile was loaded keeps the loaded values out.
   const bool loadHeld =
       dialog.m_loadHeld && dialog.m_link.m_requestsWritten == dialog.m_loadStamp;
-  for (int k = 0; k < kParameterCount && registers.Has(k); ++k) {
-    dialog.m_meterBlock[static_cast<size_t>(k)] = registers.U16(k);
-    if (!loadHeld) dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
+  for (int k = 0; k < kParameterCount && registers.Has(k) && !loadHeld; ++k) {
+    dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
   }
   // Only a whole block makes the image fit to be written back to the meter.
   if (registers.Has(kParameterCount - 1)) dialog.m_paramsValid = 1;
@@ -190,9 +190,6 @@ void DecodeRegisters(MainDialog& dialog, const uint8_t* frame) {
     const int32_t index = dialog.FindEntry(dialog.m_link.m_readStart);
     if (index >= 0 && registers.Has(0) && dialog.ReplyFromMeterInUse()) {
       dialog.m_regTable[index].value = registers.U16(0);
-      if (index >= kParameterFirst) {
-        dialog.m_meterBlock[static_cast<size_t>(index - kParameterFirst)] = registers.U16(0);
-      }
     }
   } else if (dialog.m_link.m_readStart >= kParameterStart) {
     DecodeParameters(dialog, registers);
@@ -223,6 +220,42 @@ void DecodeEvent(MainDialog& dialog, const uint8_t* record) {
   dialog.m_eventI3 = Printf("%8.3lf (A)", RecordWord(record, 20) * 0.001);
   dialog.m_eventYx = dialog.YxBitsText(record[8]);
   dialog.m_eventYk = dialog.YkBitsText(record[9]);
+}
+
+// What the reply says the meter holds, by register index, when it answers a request written to
+// the meter in use: the registers a block read carried, the register a single write's echo names,
+// and the registers of a multiple write its echo confirms (the values are the request's).
+void RememberReadValues(MainDialog& dialog, const uint8_t* frame) {
+  if (!dialog.ReplyFromMeterInUse()) return;
+  auto& read = dialog.m_readValues;
+  auto word = [](const uint8_t* at) { return static_cast<uint16_t>(at[0] << 8 | at[1]); };
+  switch (frame[1]) {
+    case kFnReadHolding: {
+      const Registers registers(frame);
+      const int32_t first = dialog.FindEntry(dialog.m_link.m_readStart);
+      for (int k = 0; first >= 0 && first + k < kRegisterCount && registers.Has(k); ++k) {
+        read[static_cast<size_t>(first + k)] = registers.U16(k);
+      }
+      break;
+    }
+    case kFnWriteRegister: {
+      const int32_t index = dialog.FindEntry(word(frame + 2));
+      if (index >= 0) read[static_cast<size_t>(index)] = word(frame + 4);
+      break;
+    }
+    case kFnWriteMultiple: {
+      const uint8_t* request = dialog.m_link.m_txBuf;
+      if (request[1] != kFnWriteMultiple || !std::equal(frame + 2, frame + 6, request + 2)) break;
+      const int32_t first = dialog.FindEntry(word(frame + 2));
+      const uint16_t count = word(frame + 4);
+      for (int k = 0; first >= 0 && first + k < kRegisterCount && k < count; ++k) {
+        read[static_cast<size_t>(first + k)] = word(request + 7 + 2 * k);
+      }
+      break;
+    }
+    default:
+      break;
+  }
 }
 
 // "1" for a set bit, "0" for a clear one, from bit `high` down to bit `low`.
@@ -287,6 +320,7 @@ void MainDialog::DecodeReply() {
     default:
       break;
   }
+  RememberReadValues(*this, frame);
   RefreshDisplay();
 }
 

@@ -1,5 +1,7 @@
 #include "link/function_table.h"
 
+#include <iterator>
+
 #include "link/frame_codec.h"
 
 namespace {
@@ -30,7 +32,18 @@ constexpr int32_t kExceptionLen = 5;
 constexpr int32_t kCountedLen = 5;         // address, code, count, CRC
 constexpr int32_t kMultipleHeaderLen = 9;  // address, code, start, quantity, count, CRC
 
+// What the meter's exception codes mean; other codes are shown by number alone.
+constexpr const char* kExceptionNames[] = {
+    nullptr,        "非法功能",         "非法数据地址", "非法数据值",
+    "从机设备故障", "确认（正在处理）", "从机设备忙",
+};
+
 }  // namespace
+
+const char* ExceptionName(int32_t code) {
+  if (code <= 0 || code >= static_cast<int32_t>(std::size(kExceptionNames))) return nullptr;
+  return kExceptionNames[code];
+}
 
 FunctionRule RuleOf(uint8_t code) {
   for (const FunctionRow& row : kFunctionRows) {

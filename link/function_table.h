@@ -25,3 +25,7 @@ FunctionRule RuleOf(uint8_t code);
 // The whole length of a frame laid out so, CRC included, from the bytes it starts with; 0 for
 // FrameLength::None.
 int32_t LengthOf(FrameLength shape, const uint8_t* frame);
+
+// What an exception code of the meter's refusal means ("非法数据地址" for 02); nullptr for a code
+// the meter does not define.
+const char* ExceptionName(int32_t code);

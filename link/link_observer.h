@@ -16,6 +16,7 @@ enum class RxVerdict : uint8_t {
                   // for (a late reply to an earlier request), skipped
   Idle,           // bytes, or a frame, that came while nothing was outstanding: dropped
   TimedOut,       // the time ran out; the bytes are those received of the answer so far
+  LineLost,       // the device went away; the bytes are those held when it did (maybe none)
 };
 
 // One piece of the received stream with its verdict. The bytes are as they came on the line:

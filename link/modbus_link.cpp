@@ -271,6 +271,20 @@ void ModbusLink::PumpReceive() {
   }
 }
 
+int32_t ModbusLink::AbandonOnLoss() {
+  const bool outstanding = m_ticks != 0;
+  const int32_t received = m_rxPos;
+  if (m_rxProtocol == kProtocolAscii) {
+    ReportStray(HeldVerdict());
+    Report(m_asciiRx, m_rxPos, RxVerdict::LineLost);
+  } else {
+    Report(outstanding ? m_scan : m_rxBuf, m_rxPos, RxVerdict::LineLost);
+  }
+  ClearScan();
+  m_ticks = 0;
+  return outstanding ? received : -1;
+}
+
 void ModbusLink::Post(int32_t wParam, int32_t lParam) {
   if (m_notifyWnd != nullptr) m_notifyWnd->PostMessage(WM_LINK_DONE, wParam, lParam);
 }
@@ -514,7 +528,9 @@ void ModbusLink::ReportStray(RxVerdict verdict) {
 
 void ModbusLink::Report(const uint8_t* bytes, int32_t length, RxVerdict verdict, uint16_t received,
                         uint16_t computed) {
-  if (m_observer == nullptr || (length == 0 && verdict != RxVerdict::TimedOut)) return;
+  // A time-out and a loss are told even with no bytes: the observer learns how the request ended.
+  const bool told = verdict == RxVerdict::TimedOut || verdict == RxVerdict::LineLost;
+  if (m_observer == nullptr || (length == 0 && !told)) return;
   m_observer->Received({bytes, static_cast<uint16_t>(length), verdict, received, computed});
 }
 

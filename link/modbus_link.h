@@ -63,13 +63,17 @@ class ModbusLink : public SerialPort {
 
   // The receive step, once per timer tick.
   void PumpReceive();
+  // The device went away under the line: what the receiver holds is reported as cut by the loss
+  // (a piece with no bytes when it held none), and the transaction outstanding ends without a
+  // completion of the link's own. Returns how many bytes of its answer had come, or -1 when no
+  // transaction was outstanding.
+  int32_t AbandonOnLoss();
   void ReceiveRtu();
   void ReceiveAscii();
 
   LinkNotifyTarget* m_notifyWnd = nullptr;
   // Learns of every request written and every piece received, with its verdict; none when null.
-  // The pieces received after a request cover each of its bytes once, up to its end (the line
-  // watch that ends a transaction on a lost device reports nothing here).
+  // The pieces received after a request cover each of its bytes once, up to its end.
   LinkObserver* m_observer = nullptr;
   int32_t m_protocol = 0;
   int32_t m_successCount = 0;

@@ -363,38 +363,43 @@ const ControlTemplate kScanControls[] = {
     {IDC_STATIC, K::Label, "至", 248, 10, 10, 8, kCentered, {}, nullptr},
     {IDC_SCAN_LAST_ADDRESS, K::Edit, "247", 260, 8, 26, 12, kField, {}, "结束地址"},
 
-    {IDC_STATIC, K::GroupBox, "波特率", 6, 26, 316, 24, 0, {}, nullptr},
-    {IDC_SCAN_BAUD_300, K::CheckBox, "300", 12, 36, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_BAUD_600, K::CheckBox, "600", 56, 36, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_BAUD_1200, K::CheckBox, "1200", 100, 36, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_BAUD_2400, K::CheckBox, "2400", 144, 36, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_BAUD_4800, K::CheckBox, "4800", 188, 36, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_BAUD_9600, K::CheckBox, "9600", 232, 36, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_BAUD_19200, K::CheckBox, "19200", 276, 36, 42, 10, kTabStop, {}, nullptr},
+    {IDC_STATIC, K::GroupBox, "波特率", 6, 26, 316, 26, 0, {}, nullptr},
+    {IDC_SCAN_BAUD_300, K::CheckBox, "300", 12, 38, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_600, K::CheckBox, "600", 56, 38, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_1200, K::CheckBox, "1200", 100, 38, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_2400, K::CheckBox, "2400", 144, 38, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_4800, K::CheckBox, "4800", 188, 38, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_9600, K::CheckBox, "9600", 232, 38, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_BAUD_19200, K::CheckBox, "19200", 276, 38, 42, 10, kTabStop, {}, nullptr},
 
-    {IDC_STATIC, K::GroupBox, "校验", 6, 54, 130, 24, 0, {}, nullptr},
-    {IDC_SCAN_PARITY_NONE, K::CheckBox, "NONE", 12, 64, 38, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_PARITY_ODD, K::CheckBox, "ODD", 54, 64, 36, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_PARITY_EVEN, K::CheckBox, "EVEN", 94, 64, 38, 10, kTabStop, {}, nullptr},
-    {IDC_STATIC, K::GroupBox, "规约", 142, 54, 180, 24, 0, {}, nullptr},
-    {IDC_SCAN_RTU, K::CheckBox, "Modbus RTU", 148, 64, 80, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_ASCII, K::CheckBox, "Modbus ASCII", 232, 64, 86, 10, kTabStop, {}, nullptr},
+    {IDC_STATIC, K::GroupBox, "校验", 6, 56, 130, 26, 0, {}, nullptr},
+    {IDC_SCAN_PARITY_NONE, K::CheckBox, "NONE", 12, 68, 38, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_PARITY_ODD, K::CheckBox, "ODD", 54, 68, 36, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_PARITY_EVEN, K::CheckBox, "EVEN", 94, 68, 38, 10, kTabStop, {}, nullptr},
+    {IDC_STATIC, K::GroupBox, "规约", 142, 56, 180, 26, 0, {}, nullptr},
+    {IDC_SCAN_RTU, K::CheckBox, "Modbus RTU", 148, 68, 80, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_ASCII, K::CheckBox, "Modbus ASCII", 232, 68, 86, 10, kTabStop, {}, nullptr},
 
-    {IDC_STATIC, K::Label, "等待(ms)", 8, 86, 34, 8, 0, {}, nullptr},
-    {IDC_SCAN_WAIT, K::Edit, "100", 44, 84, 30, 12, kField, {}, "等待(ms)"},
-    {IDC_SCAN_STOP_AT_FIRST, K::CheckBox, "找到即停", 84, 85, 60, 10, kTabStop, {}, nullptr},
-    {IDC_SCAN_START, K::DefPushButton, "开始", 270, 83, 52, 14, kTabStop, {}, "开始扫描"},
+    {IDC_STATIC, K::Label, "等待(ms)", 8, 90, 34, 8, 0, {}, nullptr},
+    {IDC_SCAN_WAIT, K::Edit, "100", 44, 88, 30, 12, kField, {}, "等待(ms)"},
+    {IDC_SCAN_STOP_AT_FIRST, K::CheckBox, "找到即停", 84, 89, 60, 10, kTabStop, {}, nullptr},
+    {IDC_SCAN_START, K::DefPushButton, "开始", 270, 87, 52, 14, kTabStop, {}, "开始扫描"},
 
-    {IDC_SCAN_PROGRESS, K::Progress, "", 6, 102, 316, 10, 0, {}, "扫描进度"},
-    {IDC_SCAN_REMAINING, K::Edit, "", 6, 115, 316, 12, kShown, {}, "扫描进度"},
-    {IDC_SCAN_RESULTS, K::Table, "", 6, 131, 316, 96, kTabStop, kResultColumns, "扫描结果"},
+    {IDC_SCAN_PROGRESS, K::Progress, "", 6, 106, 316, 10, 0, {}, "扫描进度"},
+    {IDC_SCAN_REMAINING, K::Edit, "", 6, 119, 316, 12, kShown, {}, "扫描进度"},
+    {IDC_SCAN_RESULTS, K::Table, "", 6, 135, 316, 92, kTabStop, kResultColumns, "扫描结果"},
     {IDC_SCAN_STATUS, K::Edit, "", 6, 233, 258, 12, kShown, {}, "提示信息"},
     {IDC_SCAN_ADOPT, K::PushButton, "采用", 270, 232, 52, 14, kTabStop, {}, "采用所选仪表"},
 };
 
 // The menu bar above the main dialog.
 constexpr MenuItemTemplate kFileMenu[] = {
-    {IDM_SAVE_PROFILE, "参数另存为…"}, {IDM_LOAD_PROFILE, "载入参数…"}, {IDM_EXIT, "退出"}};
+    {IDM_SAVE_PROFILE, "参数另存为…"}, {IDM_LOAD_PROFILE, "载入参数…"}, {0, ""},
+    {IDM_TRACE_START, "记录通讯…"}, {IDM_TRACE_STOP, "停止记录通讯"},
+    {IDM_LOG_START, "记录数据…"},   {IDM_LOG_STOP, "停止记录数据"},
+    {IDM_OPEN_JOURNAL, "打开操作记录文件夹"}, {0, ""},
+    {IDM_EXIT, "退出"},
+};
 constexpr MenuItemTemplate kToolsMenu[] = {{IDM_SCAN_BUS, "扫描总线…"}};
 constexpr MenuItemTemplate kHelpMenu[] = {{IDM_HELP_ABOUT, "关于"}};
 const MenuTemplate kMainMenus[] = {

@@ -35,7 +35,9 @@ enum class ControlKind : uint8_t {
   CheckBox,       // a check box: its text is "1" while checked, "" otherwise; clicking toggles it
   Progress,       // a progress bar: its text is the part done, "0" to "100"
   Table,          // a table of rows: entries are the column headings; its text is the rows, one
-                  // per line, cells separated by tabs; ListSelection is the row selected (-1: none)
+                  // per line, cells separated by tabs; ListSelection is the row selected (-1: none),
+                  // which stays while a row of its place remains; the operator selecting a row is
+                  // a click on the table
 };
 
 enum ControlStyle : uint32_t {

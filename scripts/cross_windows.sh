@@ -21,7 +21,7 @@ fi
 
 exe=build-windows/bin/quorvel.exe
 # Only DLLs that every Windows has may be imported.
-system_dlls='^(KERNEL32|USER32|GDI32|COMCTL32|msvcrt|ADVAPI32|SHELL32|ole32|SETUPAPI)\.dll$'
+system_dlls='^(KERNEL32|USER32|GDI32|COMCTL32|COMDLG32|msvcrt|ADVAPI32|SHELL32|ole32|SETUPAPI)\.dll$'
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
 if grep -viqE "$system_dlls" <<<"$imports"; then
   echo "cross_windows: $exe needs DLLs beside it:" $(grep -viE "$system_dlls" <<<"$imports") >&2

@@ -117,7 +117,20 @@ void HeadlessWindow::Type(int id, const std::string& text) {
   if (c.kind == ControlKind::DropDown) c.selection = -1;
 }
 
-void HeadlessWindow::Choose(int id, int index) { SelectListEntry(id, index); }
+void HeadlessWindow::Choose(int id, int index) {
+  if (KindOf(id) != ControlKind::Table) {
+    SelectListEntry(id, index);
+    return;
+  }
+  // The operator selecting a row of a table: the table takes the focus, and the row's selection
+  // reaches the dialog as a click.
+  if (!At(id).enabled || index < 0 || index >= static_cast<int>(TableRows(At(id).text).size())) {
+    return;
+  }
+  Focus(id);
+  SelectListEntry(id, index);
+  if (m_handler != nullptr) m_handler->OnNotify(id, Notification::Clicked);
+}
 
 void HeadlessWindow::Focus(int id) {
   if (id == m_focus) return;

@@ -48,7 +48,7 @@ class HeadlessWindow : public DialogWindow {
 
   // What an operator does.
   void Type(int id, const std::string& text);  // replaces the field's text, as typing does
-  void Choose(int id, int index);              // picks a list entry
+  void Choose(int id, int index);  // picks a list entry or a table's row (a click on the row)
   void Focus(int id);  // focus moves: the old control loses it, then the new one gains it
   void Click(int id);  // focus to an enabled button, then its click; a disabled one does nothing
   void DropDown(int id);  // the list's entries drop down (the focus moves to it first)

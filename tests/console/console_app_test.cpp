@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "console/console_app.h"
 #include "console/host_settings.h"
@@ -56,6 +57,18 @@ TEST_F(ConsoleTest, TheAboutItemOpensTheAboutBoxAndOtherCommandsDoNot) {
   dialog.OnSysCommand(0xF060);  // close
   dialog.OnSysCommand(0x0020);
   EXPECT_EQ(window.m_aboutBoxes, 2);
+}
+
+TEST_F(ConsoleTest, TheMenuBarsAboutOpensTheAboutBoxAndExitEndsTheRun) {
+  Start();
+  window.ChooseMenu(IDM_SCAN_BUS);  // not the dialog's own yet
+  EXPECT_EQ(window.m_aboutBoxes, 0);
+  EXPECT_FALSE(window.m_dialogEnded);
+  window.ChooseMenu(IDM_HELP_ABOUT);
+  EXPECT_EQ(window.m_aboutBoxes, 1);
+  EXPECT_FALSE(window.m_dialogEnded);
+  window.ChooseMenu(IDM_EXIT);
+  EXPECT_TRUE(window.m_dialogEnded);
 }
 
 // The application on a headless host, over the platform's own line: COM1 is pointed at a device
@@ -154,7 +167,9 @@ TEST_F(ConsoleAppTest, TheHostSettingsOfARunAreTheStartOfTheNext) {
 
   // --defaults starts as without a file, and leaves the file as it was.
   const std::string before = FormatHostSettings(*saved.settings);
-  ConsoleApp(*this, StartOptions{true}).InitInstance();
+  StartOptions defaults;
+  defaults.defaults = true;
+  ConsoleApp(*this, defaults).InitInstance();
   EXPECT_EQ(window.GetText(IDC_BAUD), "9600");
   EXPECT_EQ(FormatHostSettings(*LoadHostSettings(HostSettingsPath()).settings), before);
 }
@@ -222,6 +237,34 @@ TEST(HostSettingsFile, TakesOnlyValuesTheSettingsRowOffers) {
     std::string text = good;
     text.replace(text.find(from), std::string(from).size(), to);
     EXPECT_FALSE(ParseHostSettings(text).settings) << to;
+  }
+}
+
+// The window program's options: --trace and --log take a file each; one without its file is
+// refused with the usage.
+TEST(StartOptionsTest, TakeAFileForTheCaptureAndTheDataLog) {
+  const struct {
+    std::vector<std::string> args;
+    bool taken;
+    const char* trace;
+    const char* log;
+  } cases[] = {
+      {{"--trace", "通讯 记录.csv", "--defaults"}, true, "通讯 记录.csv", ""},
+      {{"--log", "d.csv", "--trace", "t.csv"}, true, "t.csv", "d.csv"},
+      {{"--trace"}, false, "", ""},
+      {{"--log", "--defaults"}, false, "", ""},
+      {{"--record", "r.csv"}, false, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    StartOptions options;
+    std::string error;
+    EXPECT_EQ(ParseStartOptions(c.args, options, error), c.taken) << error;
+    if (!c.taken) {
+      EXPECT_NE(error.find("usage: quorvel"), std::string::npos);
+    }
+    EXPECT_EQ(options.trace, c.trace);
+    EXPECT_EQ(options.log, c.log);
   }
 }
 

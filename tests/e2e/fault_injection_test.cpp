@@ -9,14 +9,21 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "console/record_keeper.h"
 #include "e2e/sim_harness.h"
 #include "link/pty_support.h"
 #include "link/reference_crc.h"
 #include "sim/sim_process.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -185,6 +192,46 @@ TEST_F(ConsoleWithSimulatedMeter, CountsAddUpUnderMixedFaults) {
   EXPECT_GT(link.m_failureCount, 0);
   EXPECT_EQ(m_imageChanges, 0);
   EXPECT_EQ(Text(1050), "100");
+}
+
+// The traffic capture under noise, dropped and miscounted replies: it holds every request and
+// every piece received, the skipped ones included, and its verdicts add up to the console's
+// successes and failures.
+TEST_F(ConsoleWithSimulatedMeter, TheCaptureHoldsWhatWasSkippedAndAddsUpToTheCounts) {
+  tickMs = 10;
+  const fs::path folder = fs::temp_directory_path() / "quorvel-capture-faults";
+  fs::remove_all(folder);
+  const fs::path capture = folder / "通讯记录.csv";
+  dialog.m_startTrace = capture.string();
+  Connect({"--noise", "0.2", "--drop", "0.1", "--wrong-count", "0.1"});
+  ASSERT_TRUE(TickUntil([&] { return Handled() >= 45; }, 120000)) << Handled();
+  StopPolling();
+  ASSERT_TRUE(dialog.m_records->CaptureFile()->WaitWritten(e2e::kBoundMs));
+  dialog.m_records->StopCapture();
+
+  std::ifstream in(capture, std::ios::binary);
+  std::map<std::string, int> verdicts;
+  std::string line;
+  std::getline(in, line);  // the mark and the header
+  while (std::getline(in, line)) {
+    ASSERT_EQ(line.back(), '\r');
+    // The port line is the only quoted field; the verdict is the fifth field of every line.
+    std::istringstream fields(line);
+    std::string field;
+    for (int k = 0; k < 5; ++k) std::getline(fields, field, ',');
+    ++verdicts[field];
+  }
+  fs::remove_all(folder);
+  const ModbusLink& link = dialog.m_link;
+  EXPECT_EQ(verdicts["start"], 1);
+  EXPECT_EQ(verdicts["request"], static_cast<int>(link.m_requestsWritten));
+  EXPECT_EQ(verdicts["answer"], link.m_successCount);
+  EXPECT_EQ(verdicts["timeout"] + verdicts["bad-check"] + verdicts["unreadable"] +
+                verdicts["exception"] + verdicts["line-lost"],
+            link.m_failureCount);
+  EXPECT_GT(verdicts["timeout"], 0);
+  EXPECT_GT(verdicts["stray"], 0);
+  EXPECT_GT(verdicts["not-the-answer"], 0);
 }
 
 // One to three stray bytes before a fifth of the replies (a transceiver turning the line around)

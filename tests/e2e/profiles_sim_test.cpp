@@ -72,7 +72,7 @@ TEST_F(ProfilesAtSimulatedMeter, AProfileRoundTripsThroughTheMeterRegisterForReg
   WriteParameters();
   EXPECT_EQ(Text(IDC_STATUS), "参数已写入，读回一致");
   EXPECT_EQ(Requests(), before + 2) << "the write and its read-back";
-  EXPECT_EQ(dialog.m_meterBlock, expected);
+  EXPECT_EQ(dialog.MeterBlock(), expected);
   ExpectCountsBalance();
 }
 

@@ -529,6 +529,11 @@ TEST_F(ReplyAssembler, TellsItsObserverWhatBecameOfEveryByte) {
   feed(Chars("\x7F:0103"));
   feed(Chars(ascii));
   Ticks(1);
+  link.ReadHolding(0, 1);
+  feed(Chars(":0103"));
+  Ticks(1);
+  EXPECT_EQ(link.AbandonOnLoss(), 5);
+  EXPECT_EQ(link.AbandonOnLoss(), -1);  // nothing outstanding, nothing held: the loss alone
 
   const Heard request = {true, wire->written[0], RxVerdict::Answer, 0, 0};
   const std::vector<Heard> expected = {
@@ -551,6 +556,9 @@ TEST_F(ReplyAssembler, TellsItsObserverWhatBecameOfEveryByte) {
       {true, Chars(":010300000001FB\r\n"), RxVerdict::Answer, 0, 0},
       Piece(Chars("\x7F:0103"), RxVerdict::Stray),
       Piece(Chars(ascii), RxVerdict::BadCheck, 0xF8, 0xF9),
+      {true, Chars(":010300000001FB\r\n"), RxVerdict::Answer, 0, 0},
+      Piece(Chars(":0103"), RxVerdict::LineLost),
+      Piece({}, RxVerdict::LineLost),
   };
   EXPECT_EQ(observer.heard, expected);
   Bytes covered;

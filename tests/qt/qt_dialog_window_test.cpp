@@ -2,15 +2,22 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTextCursor>
+#include <QTreeWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -38,7 +45,25 @@ const ControlTemplate kControls[] = {
     {kButton, K::PushButton, "读参数", 4, 20, 40, 14, kTabStop, {}, nullptr},
     {kLog, K::Edit, "", 4, 40, 160, 40, kTabStop | kReadOnly | kMultiLine, {}, "发送帧"},
 };
-const DialogTemplate kDialog = {900, "Quorvel", 170, 90, "MS Sans Serif", 8, kControls};
+constexpr MenuItemTemplate kFileItems[] = {{IDM_TRACE_START, "记录通讯…"}, {0, ""}, {IDM_EXIT, "退出"}};
+constexpr MenuItemTemplate kToolItems[] = {{IDM_SCAN_BUS, "扫描总线…"}};
+const MenuTemplate kMenus[] = {{"文件", kFileItems}, {"工具", kToolItems}};
+const DialogTemplate kDialog = {900, "Quorvel", 170, 90, "MS Sans Serif", 8, kControls, kMenus};
+
+// A dialog run over the window: a check box, the default button, a progress bar and a table.
+constexpr int kCheck = 60;
+constexpr int kStart = 61;
+constexpr int kProgress = 62;
+constexpr int kTable = 63;
+const char* const kHeadings[] = {"地址", "波特率"};
+const ControlTemplate kChildControls[] = {
+    {IDCANCEL, K::PushButton, "关闭", 0, 0, 1, 1, kHidden, {}, nullptr},
+    {kCheck, K::CheckBox, "找到即停", 4, 4, 60, 10, kTabStop, {}, nullptr},
+    {kStart, K::DefPushButton, "开始", 100, 2, 40, 14, kTabStop, {}, nullptr},
+    {kProgress, K::Progress, "", 4, 20, 136, 10, 0, {}, "扫描进度"},
+    {kTable, K::Table, "", 4, 34, 136, 60, kTabStop, kHeadings, "扫描结果"},
+};
+const DialogTemplate kChild = {901, "扫描总线", 150, 100, "MS Sans Serif", 8, kChildControls};
 
 class QtDialogWindowTest : public ::testing::Test {
  protected:
@@ -358,6 +383,152 @@ TEST_F(QtDialogWindowTest, ListsStartWithoutASelectionAndAFixedListShowsOnlyItsE
   window.SelectListEntry(kEditableList, 1);
   EXPECT_EQ(window.GetText(kEditableList), "巳使能");
   EXPECT_EQ(window.ListSelection(kEditableList), 1);
+}
+
+// F10 opens the first menu. A menu takes no focus, so no field's editor runs.
+TEST_F(QtDialogWindowTest, AMenuCommandReachesTheHandlerAndAGreyedOneDoesNot) {
+  FocusOn(window, kEdit);
+  handler.log.clear();
+  const auto choose = [&](int commandId, bool byF10) {
+    QAction* item = window.MenuItem(commandId);
+    auto* menu = qobject_cast<QMenu*>(item->parent());
+    if (byF10) {
+      QTest::keyClick(window.Control(kEdit), Qt::Key_F10);
+    } else {
+      window.MenuBar()->setActiveAction(menu->menuAction());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; }));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    menu->hide();  // a greyed item leaves its menu open
+  };
+  choose(IDM_EXIT, true);
+  window.EnableMenuItem(IDM_SCAN_BUS, false);
+  choose(IDM_SCAN_BUS, false);
+  window.EnableMenuItem(IDM_SCAN_BUS, true);
+  choose(IDM_SCAN_BUS, false);
+  EXPECT_EQ(handler.log, (std::vector<std::string>{"menu 32800", "menu 32811"}));
+}
+
+// The scan window is opened from a menu command, inside the owner's handler. Its click, its own
+// tick and its posted message reach it in turn while the owner's ticks go on; it ends by its
+// EndDialog, by Escape or by its close command.
+TEST_F(QtDialogWindowTest, AChildDialogTakesItsInputInTurnWhileTheOwnersTicksGoOn) {
+  enum class End { Itself, Escape, Close };
+  for (const End end : {End::Itself, End::Escape, End::Close}) {
+    RecordingChild child;
+    int ownerTicksAtOpen = 1 << 30;
+    child.onNotify = [&](int, Notification code) {
+      if (code != Notification::Clicked) return;
+      child.window->PostMessage(0x8000, 1, 0);
+      child.window->SetTimer(7, 1);
+    };
+    child.onTick = [&] {
+      if (end == End::Itself && handler.ticks >= ownerTicksAtOpen + 3) child.window->EndDialog();
+    };
+    handler.onMenuCommand = [&](int) { window.RunChildDialog(kChild, child); };
+    WhenModalOpens([&](QWidget* modal) {
+      auto* opened = static_cast<QtDialogWindow*>(modal);
+      ownerTicksAtOpen = handler.ticks;
+      QTest::keyClick(opened->Control(kCheck), Qt::Key_Return);  // the default button
+      if (end == End::Itself) return;
+      ASSERT_TRUE(QTest::qWaitFor([&] { return child.ticks > 0; }));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return handler.ticks >= ownerTicksAtOpen + 3; }));
+      if (end == End::Escape) QTest::keyClick(opened->Control(kCheck), Qt::Key_Escape);
+      if (end == End::Close) opened->close();
+    });
+    ASSERT_EQ(window.SetTimer(1, 1), 1);
+    window.MenuItem(IDM_SCAN_BUS)->trigger();
+    std::vector<std::string> turns;
+    for (const std::string& entry : child.log) {
+      if (entry.rfind("set", 0) != 0 && entry.rfind("kill", 0) != 0) turns.push_back(entry);
+    }
+    ASSERT_GE(turns.size(), 5u) << static_cast<int>(end);
+    EXPECT_EQ(std::vector<std::string>(turns.begin(), turns.begin() + 4),
+              (std::vector<std::string>{"attach", "click 61", "posted 32768/1", "tick"}));
+    EXPECT_EQ(turns.back(), "detach");
+    EXPECT_GE(handler.ticks, ownerTicksAtOpen + 3);  // inside the menu command's handler
+    EXPECT_FALSE(child.reentered);
+  }
+}
+
+// Raised inside a handler, a file chooser holds ticks and posted messages as a message box does.
+TEST_F(QtDialogWindowTest, AFileChooserGivesThePathChosenOrNothingAndHoldsTheTicksMeanwhile) {
+  QTemporaryDir folder;
+  ASSERT_EQ(window.SetTimer(1, 1), 1);
+  for (const char* typed : {"扫描 结果", static_cast<const char*>(nullptr)}) {
+    std::optional<std::string> answer;
+    int ticksWhenOpened = -1, ticksWhenClosed = -2;
+    handler.onNotify = [&](int, Notification code) {
+      if (code != Notification::Clicked) return;
+      window.PostMessage(WM_LINK_DONE, 3, 0);
+      WhenModalOpens([&](QWidget* modal) {
+        auto* chooser = static_cast<QFileDialog*>(modal);
+        ticksWhenOpened = handler.ticks;
+        QTest::qWait(30);
+        ticksWhenClosed = handler.ticks;
+        if (typed == nullptr) return chooser->reject();
+        auto* name = chooser->findChild<QLineEdit*>("fileNameEdit");
+        name->selectAll();
+        QTest::sendKeyEvent(QTest::Click, name, Qt::Key_unknown, QString::fromUtf8(typed),
+                            Qt::NoModifier);
+        QMetaObject::invokeMethod(chooser, "accept");  // as its 保存 button does
+      });
+      answer = window.AskSaveFile("记录通讯", folder.filePath("记录.csv").toStdString(),
+                                  "CSV (*.csv)");
+    };
+    QTest::mouseClick(window.Control(kButton), Qt::LeftButton);
+    EXPECT_EQ(ticksWhenClosed, ticksWhenOpened);
+    // A name typed without an extension gets the filter's.
+    EXPECT_EQ(answer, typed == nullptr ? std::nullopt
+                                       : std::optional(folder.filePath("扫描 结果.csv").toStdString()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.Only("posted").size() == 1; }));
+    handler.log.clear();
+  }
+  EXPECT_FALSE(window.OpenFolder(folder.filePath("没有").toStdString()));
+}
+
+TEST(QtChildControlsTest, CheckBoxesProgressBarsAndTablesShowTheirTextsAndTheOperatorsChoice) {
+  QtDialogWindow window{kChild};
+  RecordingHandler handler;
+  window.SetHandler(&handler);
+  ASSERT_TRUE(ShowActive(window));
+  const std::pair<int, const char*> texts[] = {
+      {kCheck, "1"}, {kCheck, ""}, {kProgress, "40"}, {kTable, "1\t9600\n17\t19200"}, {kTable, ""}};
+  for (const auto& [id, text] : texts) {
+    const uint64_t stamp = window.TextStamp(id);
+    window.SetText(id, text);
+    EXPECT_EQ(window.GetText(id), text);
+    EXPECT_NE(window.TextStamp(id), stamp) << id;
+  }
+  window.SetText(kProgress, "250");
+  EXPECT_EQ(static_cast<QProgressBar*>(window.Control(kProgress))->value(), 100);
+
+  const uint64_t stamp = window.TextStamp(kCheck);
+  QTest::mouseClick(window.Control(kCheck), Qt::LeftButton);
+  EXPECT_EQ(window.GetText(kCheck), "1");
+  EXPECT_NE(window.TextStamp(kCheck), stamp);
+  QTest::keyClick(window.Control(kCheck), Qt::Key_Space);
+  EXPECT_EQ(window.GetText(kCheck), "");
+
+  auto* table = static_cast<QTreeWidget*>(window.Control(kTable));
+  window.SetText(kTable, "1\t9600\n17\t19200\n30\t4800");
+  EXPECT_EQ(table->topLevelItem(2)->text(1), "4800");
+  window.SelectListEntry(kTable, 0);  // the logic's choice is no click
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                    table->visualItemRect(table->topLevelItem(2)).center());
+  EXPECT_EQ(window.ListSelection(kTable), 2);
+  QTest::keyClick(table, Qt::Key_Up);
+  EXPECT_EQ(window.ListSelection(kTable), 1);
+  window.SetText(kTable, "1\t9600\n17\t19200");  // the row selected is still there
+  EXPECT_EQ(window.ListSelection(kTable), 1);
+  window.SetText(kTable, "1\t9600");
+  EXPECT_EQ(window.ListSelection(kTable), -1);
+  QTest::keyClick(table, Qt::Key_Return);  // the default button
+  window.EnableControl(kStart, false);
+  QTest::keyClick(table, Qt::Key_Return);  // a greyed default button does nothing
+  EXPECT_EQ(handler.Only("click"), (std::vector<std::string>{"click 60", "click 60", "click 63",
+                                                             "click 63", "click 61"}));
+  window.SetHandler(nullptr);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <clocale>
@@ -24,14 +26,31 @@ class QtMainTemplateTest : public ::testing::Test {
   QtDialogWindow window{MainDialogTemplate()};
 };
 
-TEST_F(QtMainTemplateTest, TheDialogIsItsDialogUnitsInPixelsAndFitsASmallScreen) {
+// The menu bar adds its height to the window and takes none from the dialog.
+TEST_F(QtMainTemplateTest, TheDialogIsItsDialogUnitsInPixelsUnderTheMenuBarAndFitsASmallScreen) {
   const double dpi = window.logicalDpiY();
-  EXPECT_EQ(window.width(), DialogUnitsToPixelsX(503, dpi));
-  EXPECT_EQ(window.height(), DialogUnitsToPixelsY(374, dpi));
+  QWidget* client = window.ClientArea();
+  EXPECT_EQ(client->width(), DialogUnitsToPixelsX(503, dpi));
+  EXPECT_EQ(client->height(), DialogUnitsToPixelsY(374, dpi));
   if (dpi == 96) {
-    EXPECT_EQ(window.size(), QSize(755, 608));
+    EXPECT_EQ(client->size(), QSize(755, 608));
   }
+  ASSERT_NE(window.MenuBar(), nullptr);
+  const int bar = window.MenuBar()->height();
+  EXPECT_GE(bar, QFontMetrics(window.MenuBar()->font()).height());
+  EXPECT_EQ(window.MenuBar()->geometry(), QRect(0, 0, client->width(), bar));
+  EXPECT_EQ(client->pos(), QPoint(0, bar));
+  EXPECT_EQ(window.size(), client->size() + QSize(0, bar));
+  const ControlTemplate* log = FindControl(MainDialogTemplate(), 1009);  // in its template cell
+  EXPECT_EQ(window.Control(1009)->mapTo(&window, QPoint()),
+            QPoint(DialogUnitsToPixelsX(log->x, dpi), bar + DialogUnitsToPixelsY(log->y, dpi)));
   EXPECT_LE(window.height() + 40, 768);  // with a caption bar, on a 1366 x 768 screen
+  QStringList menus;
+  for (QAction* menu : window.MenuBar()->actions()) {
+    menus << menu->text();
+    for (QAction* item : menu->menu()->actions()) menus << item->text();
+  }
+  EXPECT_EQ(menus, QStringList({"文件", "退出", "工具", "扫描总线…", "帮助", "关于"}));
 }
 
 TEST_F(QtMainTemplateTest, EveryControlLiesInsideTheWindowAndNoTwoFieldsOrButtonsOverlap) {
@@ -39,7 +58,7 @@ TEST_F(QtMainTemplateTest, EveryControlLiesInsideTheWindowAndNoTwoFieldsOrButton
   for (const ControlTemplate& c : MainDialogTemplate().controls) {
     if (c.id == IDC_STATIC || (c.style & kHidden) != 0) continue;
     const QRect r = window.Control(c.id)->geometry();
-    EXPECT_TRUE(window.rect().contains(r)) << c.id;
+    EXPECT_TRUE(window.ClientArea()->rect().contains(r)) << c.id;
     if (!Interactive(c.kind)) continue;
     for (const auto& [other, rect] : placed) {
       EXPECT_FALSE(r.intersects(rect)) << c.id << " overlaps " << other;

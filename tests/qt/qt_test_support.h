@@ -18,7 +18,8 @@ extern bool g_decimalCommaLocale;
 
 // A dialog that writes down what its window hands it, and notices a handler entered inside
 // another.
-class RecordingHandler : public DialogHandler {
+template <typename Handler>
+class Recording : public Handler {
  public:
   std::vector<std::string> log;
   bool reentered = false;
@@ -50,6 +51,12 @@ class RecordingHandler : public DialogHandler {
       if (onSysCommand) onSysCommand(command);
     });
   }
+  void OnMenuCommand(int commandId) override {
+    Run("menu " + std::to_string(commandId), [&] {
+      if (onMenuCommand) onMenuCommand(commandId);
+    });
+  }
+  std::function<void(int)> onMenuCommand;
 
   // The notifications of one kind, in order.
   std::vector<std::string> Only(const std::string& prefix) const {
@@ -69,6 +76,19 @@ class RecordingHandler : public DialogHandler {
     --m_depth;
   }
   int m_depth = 0;
+};
+
+using RecordingHandler = Recording<DialogHandler>;
+
+// A child dialog's logic that writes down what its window hands it, its window's coming and going
+// included.
+class RecordingChild : public Recording<ChildDialog> {
+ public:
+  DialogWindow* window = nullptr;
+  void Attach(DialogWindow* attached) override {
+    window = attached;
+    log.push_back(attached != nullptr ? "attach" : "detach");
+  }
 };
 
 // Shows the window and makes it the active one, so focus changes are real.

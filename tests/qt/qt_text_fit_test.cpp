@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyleOptionGroupBox>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <algorithm>
 #include <climits>
 #include <map>
@@ -22,7 +26,8 @@
 // each list, each button caption, each label, and the widest text each field's format prints over
 // its register's range. The suite runs at 100 % and again at 150 % (a 144-DPI screen with Qt's
 // own scaling off, so cells and font grow separately). A field that must stay narrow for its
-// column shows its whole text in a tooltip instead.
+// column shows its whole text in a tooltip instead. The scan window's texts are checked the same
+// way.
 
 namespace {
 
@@ -217,13 +222,14 @@ QRect InkOf(const QLabel* label) {
   return metrics.tightBoundingRect(label->text()).translated(x, baseline);
 }
 
-TEST_F(QtTextFitTest, NoLabelsTextRunsIntoAnotherControlOrLabel) {
-  const auto labels = window.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-  const auto controls = window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+// Within the dialog's client area, no label's ink runs into another control or label's.
+void ExpectNoLabelRunsIntoAnother(const QWidget* client) {
+  const auto labels = client->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+  const auto controls = client->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
   ASSERT_FALSE(labels.isEmpty());
   for (const QLabel* label : labels) {
     const QRect ink = InkOf(label);
-    EXPECT_TRUE(window.rect().contains(ink)) << label->text().toStdString();
+    EXPECT_TRUE(client->rect().contains(ink)) << label->text().toStdString();
     for (const QWidget* other : controls) {
       if (other == label || !other->isVisible() || qobject_cast<const QGroupBox*>(other)) continue;
       const auto* otherLabel = qobject_cast<const QLabel*>(other);
@@ -231,6 +237,80 @@ TEST_F(QtTextFitTest, NoLabelsTextRunsIntoAnotherControlOrLabel) {
       EXPECT_FALSE(ink.intersects(rect))
           << label->text().toStdString() << " runs into " << other->objectName().toStdString()
           << " " << (otherLabel != nullptr ? otherLabel->text().toStdString() : "");
+    }
+  }
+}
+
+TEST_F(QtTextFitTest, NoLabelsTextRunsIntoAnotherControlOrLabel) {
+  ExpectNoLabelRunsIntoAnother(window.ClientArea());
+}
+
+// The scan window (template 104), with nothing in it yet.
+class QtTextFitScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window.show();
+    QCoreApplication::processEvents();
+    for (QWidget* w : window.ClientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (!w->isVisible() || qobject_cast<QLabel*>(w) != nullptr) continue;
+      if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+        frames << frame;
+      } else {
+        controls << w;
+      }
+    }
+  }
+
+  QtDialogWindow window{ScanDialogTemplate()};
+  QList<QGroupBox*> frames;
+  QList<QWidget*> controls;
+};
+
+// The title a frame draws over its top edge.
+QRect TitleOf(const QGroupBox* frame) {
+  QStyleOptionGroupBox option;
+  option.initFrom(frame);
+  option.text = frame->title();
+  option.lineWidth = 1;
+  option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+  return frame->style()
+      ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame)
+      .translated(frame->pos());
+}
+
+TEST_F(QtTextFitScanTest, EveryCaptionTitleAndHeadingShowsWholeAndNoLabelRunsIntoAnother) {
+  for (const QWidget* c : controls) {
+    const auto* button = qobject_cast<const QAbstractButton*>(c);
+    if (button != nullptr) {
+      EXPECT_TRUE(ShowsWhole(c, button->text())) << Describe(0, c, button->text());
+    }
+  }
+  for (const QGroupBox* frame : frames) {
+    EXPECT_TRUE(frame->geometry().contains(TitleOf(frame))) << frame->title().toStdString();
+  }
+  auto* table = static_cast<QTreeWidget*>(window.Control(IDC_SCAN_RESULTS));
+  for (int k = 0; k < table->columnCount(); ++k) {
+    EXPECT_GE(table->header()->sectionSize(k), table->header()->sectionSizeHint(k)) << k;
+  }
+  EXPECT_LE(table->header()->length(), table->viewport()->width());
+  ExpectNoLabelRunsIntoAnother(window.ClientArea());
+}
+
+// Check boxes grow to their line's height: none may then reach into another control or into the
+// title of its frame.
+TEST_F(QtTextFitScanTest, NoTwoControlsOverlapAndNoneReachesIntoAFramesTitle) {
+  for (qsizetype a = 0; a < controls.size(); ++a) {
+    const QRect r = controls[a]->geometry();
+    const std::string name = controls[a]->objectName().toStdString();
+    EXPECT_TRUE(window.ClientArea()->rect().contains(r)) << name;
+    for (qsizetype b = a + 1; b < controls.size(); ++b) {
+      EXPECT_FALSE(r.intersects(controls[b]->geometry()))
+          << name << " overlaps " << controls[b]->objectName().toStdString();
+    }
+    for (const QGroupBox* frame : frames) {
+      if (!frame->geometry().intersects(r)) continue;
+      EXPECT_TRUE(frame->geometry().contains(r)) << name;
+      EXPECT_FALSE(TitleOf(frame).intersects(r)) << name << " reaches into " << frame->title().toStdString();
     }
   }
 }

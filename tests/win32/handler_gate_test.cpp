@@ -21,6 +21,7 @@ class Recorder : public DialogHandler {
   }
   void OnOK() override { Record("ok"); }
   void OnSysCommand(uint32_t command) override { Record("sys " + std::to_string(command)); }
+  void OnMenuCommand(int commandId) override { Record("menu " + std::to_string(commandId)); }
 
   std::vector<std::string> log;
   std::string inside;  // the handler that runs `during`
@@ -115,6 +116,40 @@ TEST_F(HandlerGateTest, LetsTicksAndCompletionsRunWhileTheAboutBoxIsOpen) {
   };
   gate.SysCommand(IDM_ABOUTBOX);
   EXPECT_EQ(dialog.log, (Log{"sys 16", "tick 1", "posted 1224/0"}));
+}
+
+// The scan window over the main dialog: a box raised in either holds both, and what waited in
+// either is handed on once it closes.
+TEST_F(HandlerGateTest, ABoxInAChildDialogOrItsOwnerHoldsTheTicksAndMessagesOfBoth) {
+  constexpr uint32_t kChildMessage = 0x8000;  // a message of the child's own
+  Recorder childDialog;
+  int childDrains = 0;
+  HandlerGate child{[&] { ++childDrains; }};
+  child.SetHandler(&childDialog);
+  child.JoinFamilyOf(gate);
+  for (HandlerGate* raising : {&child, &gate}) {
+    raising->BeginMessageBox();
+    gate.Tick(1);
+    child.Tick(7);
+    gate.Post(WM_LINK_DONE, 1, 0);
+    child.Post(kChildMessage, 2, 0);
+    gate.Drain();
+    child.Drain();
+    gate.MenuCommand(IDM_SCAN_BUS);
+    raising->EndMessageBox();
+    EXPECT_EQ(dialog.log, Log{});
+    EXPECT_EQ(childDialog.log, Log{});
+    RunScheduledDrains();
+    for (; childDrains > 0; --childDrains) child.Drain();
+    EXPECT_EQ(dialog.log, Log{"posted 1224/1"});
+    EXPECT_EQ(childDialog.log, Log{"posted 32768/2"});
+    dialog.log.clear();
+    childDialog.log.clear();
+  }
+  gate.MenuCommand(IDM_SCAN_BUS);
+  child.Tick(7);
+  EXPECT_EQ(dialog.log, Log{"menu 32811"});
+  EXPECT_EQ(childDialog.log, Log{"tick 7"});
 }
 
 TEST_F(HandlerGateTest, CallsNoHandlerAfterTheRunHasEnded) {

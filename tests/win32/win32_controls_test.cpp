@@ -41,6 +41,11 @@ TEST(Win32Controls, MapEveryKindOfTheTemplateToItsWindowClassAndStyles) {
       {Row(K::DropDown, kTabStop), "COMBOBOX",
        kChild | kStop | kCbsDropDown | kCbsAutoHScroll | kCbsHasStrings | kWsVScroll, 0},
       {Row(K::Icon, 0), "STATIC", kChild | kSsIcon, kWsExNoParentNotify},
+      {Row(K::CheckBox, kTabStop), "BUTTON", kChild | kStop | kBsAutoCheckBox | kBsNotify, 0},
+      {Row(K::Progress, 0), "msctls_progress32", kChild, 0},
+      {Row(K::Table, kTabStop), "SysListView32",
+       kChild | kStop | kLvsReport | kLvsSingleSel | kLvsShowSelAlways | kLvsNoSortHeader,
+       kWsExClientEdge},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.control.kind));
@@ -119,6 +124,8 @@ TEST(Win32Controls, TurnCommandCodesIntoTheNotificationsOfTheMessageTable) {
   EXPECT_EQ(NotificationOf(K::DropDown, kCbnSetFocus), Notification::SetFocus);
   EXPECT_EQ(NotificationOf(K::DropList, kCbnKillFocus), Notification::KillFocus);
   EXPECT_EQ(NotificationOf(K::DropList, kCbnDropDown), Notification::DropDown);
+  EXPECT_EQ(NotificationOf(K::CheckBox, kBnClicked), Notification::Clicked);
+  EXPECT_EQ(NotificationOf(K::CheckBox, kBnSetFocus), Notification::SetFocus);
   // The same numbers mean other things for other classes: an edit's change (0x300), a list's
   // selection change (1) and double click (2) are no notifications of the dialog.
   EXPECT_EQ(NotificationOf(K::Edit, kCbnSetFocus), std::nullopt);
@@ -152,6 +159,9 @@ TEST(Win32Controls, KeepLineBreaksAndTitlesAsTheWindowsCallsWantThem) {
   EXPECT_EQ(ChooseCjkFace({"@Noto Sans CJK SC", "Noto Sans CJK SC", "Noto Serif CJK SC"}),
             "Noto Sans CJK SC");
   EXPECT_EQ(ChooseCjkFace({}), "");
+  EXPECT_EQ(FileChooserFilter("CSV (*.csv)"), std::u16string(u"CSV (*.csv)\0*.csv\0\0", 19));
+  EXPECT_EQ(FileChooserFilter("表格 (*.csv *.txt)"),
+            std::u16string(u"表格 (*.csv *.txt)\0*.csv;*.txt\0\0", 30));
 }
 
 }  // namespace

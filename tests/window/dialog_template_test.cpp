@@ -425,17 +425,24 @@ TEST_P(TemplateLayout, PutsEveryControlTouchingAFrameWhollyInsideIt) {
   }
 }
 
-// 8 units hold a line of 8-point CJK text; a field or button needs its frame around that.
+// 8 units hold a line of 8-point CJK text; a field or button needs its frame around that, a check
+// box a little room beside its box.
+int LeastHeight(K kind) {
+  if (kind == K::Label || kind == K::Progress || IsStatic(kind)) return 8;
+  if (kind == K::CheckBox) return 10;
+  return IsButton(kind) ? 14 : 12;
+}
+
 TEST_P(TemplateLayout, GivesEveryTextRoomForALineOfCjkText) {
   for (const ControlTemplate* c : VisibleControls(GetParam()())) {
-    const int least = c->kind == K::Label ? 8 : IsButton(c->kind) ? 14 : IsStatic(c->kind) ? 8 : 12;
+    const int least = LeastHeight(c->kind);
     EXPECT_GE(c->cy, least) << Describe(*c);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateLayout,
                          ::testing::Values(&MainDialogTemplate, &AboutDialogTemplate,
-                                           &QuestionDialogTemplate));
+                                           &QuestionDialogTemplate, &ScanDialogTemplate));
 
 // ---- About box and string table ----
 

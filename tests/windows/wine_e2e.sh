@@ -4,7 +4,8 @@
 # the tab order back to "清事件" and Space presses it: Escape in the question box sends nothing,
 # 是 (Tab, Space) the clear (function 9); Shift+Tab then walks on to "写参数" and Space presses
 # it, so the meter receives the parameter block (function 16 at 0x0300, 44 registers); the
-# question box and the window are saved as screenshots; Escape closes the window.
+# question box and the window are saved as screenshots; 文件 → 退出, chosen with F10, Down and
+# Enter, closes the window, and both writes are in the journal under %LOCALAPPDATA%.
 # Usage: wine_e2e.sh QUORVEL_EXE TAB_STEPS_EXE QUORVEL_SIM SCREENSHOT QUESTION_SCREENSHOT
 # Wine's COM1 is $WINEPREFIX/quorvel-com1 (wine_prefix.sh), pointed at the meter's terminal here.
 set -eEuo pipefail
@@ -102,6 +103,11 @@ device=$(sed -n 's/^device: //p' "$work/sim.out")
 ln -sfn "$device" "$com1"
 bash "$(dirname "$0")/check_com_ports.sh" "$WINEPREFIX" "$device" || fail "COM ports of the prefix"
 
+# The journal of writes (%LOCALAPPDATA%\Quorvel\journal) is checked at the end for this run's
+# writes: what earlier runs left goes first.
+users="$WINEPREFIX/drive_c/users"
+find "$users" -type d -path '*/Quorvel/journal' -prune -exec rm -rf {} + 2>/dev/null || true
+
 started=$SECONDS
 "$wine" "$exe" </dev/null >>"$work/quorvel.log" 2>&1 &
 console=$!
@@ -185,10 +191,29 @@ echo "写参数 received after $((SECONDS - started)) s"
 import -window "$window" "$screenshot"
 echo "screenshot: $screenshot"
 
-xdotool key Escape
-wait_for 20 bash -c "! kill -0 $console 2>/dev/null" || fail "Escape did not close the window"
+# 文件 → 退出 by the keyboard, as the menu bar is reached on Windows: F10, then Down opens 文件
+# with its first item chosen, Up wraps round to the last, 退出, and Enter takes it.
+xdotool key F10
+sleep 0.3
+xdotool key Down
+sleep 0.3
+xdotool key Up
+sleep 0.3
+xdotool key Return
+wait_for 20 bash -c "! kill -0 $console 2>/dev/null" || fail "文件 → 退出 did not close the window"
 status=0
 wait "$console" || status=$?
 [ "$status" = 0 ] || fail "quorvel.exe exited with $status"
+# The two writes are journaled under %LOCALAPPDATA% in UTF-8, the Chinese text intact: the clear,
+# and the parameter block written back as it was read.
+journal=$(find "$users" -path '*Local*/Quorvel/journal/*.csv' 2>/dev/null | head -n1)
+[ -n "$journal" ] || fail "no journal of the writes under %LOCALAPPDATA%\\Quorvel\\journal"
+[ "$(head -c3 "$journal" | od -An -tx1 | tr -d ' ')" = efbbbf ] ||
+  fail "the journal does not start with the UTF-8 byte-order mark"
+grep -q '^1,.*,1,9,事件记录,0x0000,,全部清除,,已确认' "$journal" ||
+  fail "the journal has no line for 清事件: $(cat "$journal")"
+grep -q '^2,.*,1,16,无变化,0x0300,,,,已确认' "$journal" ||
+  fail "the journal has no line for 写参数: $(cat "$journal")"
+echo "journal: ${journal#"$users"/}"
 grep "] rx" "$work/sim.log" | cut -c 14-40 | sort | uniq -c
 echo "console_under_wine: passed in $((SECONDS - started)) s"

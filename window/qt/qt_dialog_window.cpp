@@ -2,22 +2,29 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTextBlock>
@@ -26,14 +33,18 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeWidget>
+#include <QUrl>
 #include <cmath>
 #include <functional>
 #include <stdexcept>
 #include <utility>
 
+#include "window/file_filter.h"
+#include "window/list_rules.h"
 #include "window/qt/console_style.h"
-#include "window/qt/system_menu.h"
 #include "window/qt/text_room.h"
+#include "window/system_menu.h"
 
 namespace {
 
@@ -149,6 +160,34 @@ QWidget* CreateWidget(const ControlTemplate& c, QWidget* parent) {
       icon->setAttribute(Qt::WA_TransparentForMouseEvents);
       return icon;
     }
+    case ControlKind::CheckBox:
+      return new QCheckBox(text, parent);
+    case ControlKind::Progress: {
+      auto* bar = new QProgressBar(parent);
+      bar->setRange(0, 100);
+      bar->setValue(0);
+      bar->setTextVisible(false);  // the dialog says what the part done means in a field of its own
+      return bar;
+    }
+    case ControlKind::Table: {
+      // Rows to read and choose from, never to edit; a row is chosen whole.
+      auto* table = new QTreeWidget(parent);
+      QStringList headings;
+      for (const char* heading : c.entries) headings << QString::fromUtf8(heading);
+      table->setColumnCount(static_cast<int>(headings.size()));
+      table->setHeaderLabels(headings);
+      table->setRootIsDecorated(false);
+      table->setItemsExpandable(false);
+      table->setUniformRowHeights(true);
+      table->setAllColumnsShowFocus(true);
+      table->setSelectionMode(QAbstractItemView::SingleSelection);
+      table->setSelectionBehavior(QAbstractItemView::SelectRows);
+      table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      table->header()->setSectionsMovable(false);
+      table->header()->setStretchLastSection(true);
+      for (int k = 0; k < table->columnCount(); ++k) table->resizeColumnToContents(k);
+      return table;
+    }
   }
   return new QWidget(parent);
 }
@@ -177,14 +216,21 @@ void ReplaceLogText(QPlainTextEdit* log, const QString& text) {
   log->setTextCursor(QTextCursor(document));
 }
 
-// Places a control on its cell. Labels keep their cell's vertical centre but may grow to the
-// font's line height, so CJK glyphs are never cut at the top or bottom.
+// Places a control on its cell. Labels and check boxes keep their cell's vertical centre but may
+// grow to the font's line height, so CJK glyphs are never cut at the top or bottom.
 void PlaceWidget(QWidget* widget, const ControlTemplate& c, double dpi) {
   int x = DialogUnitsToPixelsX(c.x, dpi);
   int y = DialogUnitsToPixelsY(c.y, dpi);
   int cx = DialogUnitsToPixelsX(c.cx, dpi);
   int cy = DialogUnitsToPixelsY(c.cy, dpi);
   if (IsList(c.kind)) cy = ListFieldHeight(widget->font(), dpi, cy);
+  if (c.kind == ControlKind::CheckBox) {
+    const int line = widget->sizeHint().height();
+    if (line > cy) {
+      y -= (line - cy) / 2;
+      cy = line;
+    }
+  }
   if (c.kind == ControlKind::Label) {
     const QFontMetrics metrics(widget->font());
     const int line = metrics.height();
@@ -219,7 +265,7 @@ void SetAccessibility(QWidget* widget, const DialogTemplate& dialog, size_t k) {
 
 void ApplyFocusPolicy(QWidget* widget, const ControlTemplate& c) {
   if (c.kind == ControlKind::Label || c.kind == ControlKind::GroupBox ||
-      c.kind == ControlKind::Icon) {
+      c.kind == ControlKind::Icon || c.kind == ControlKind::Progress) {
     widget->setFocusPolicy(Qt::NoFocus);
     return;
   }
@@ -227,10 +273,12 @@ void ApplyFocusPolicy(QWidget* widget, const ControlTemplate& c) {
   widget->setFocusPolicy((c.style & kTabStop) != 0 ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
-// The focus moving for a drop-down list or a menu opening and closing. Some platforms activate
-// the popup's own window, and then the reason given is the window's activation.
+// The focus moving for a drop-down list or a menu opening and closing, or for the menu bar taking
+// the keyboard (Alt, F10) and giving it back. Some platforms activate the popup's own window, and
+// then the reason given is the window's activation.
 bool IsPopupFocusMove(QEvent* event) {
-  return static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason ||
+  const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+  return reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason ||
          QApplication::activePopupWidget() != nullptr;
 }
 
@@ -244,12 +292,27 @@ int DialogUnitsToPixelsY(int dlu, double dpi) {
   return static_cast<int>(std::lround(dlu * 13.0 / 8.0 * dpi / 96.0));
 }
 
-QtDialogWindow::QtDialogWindow(const DialogTemplate& dialog, QWidget* parent)
-    : QWidget(parent), m_dialog(dialog) {
+// The window is the dialog's client area, of the template's size, under the menu bar: the bar adds
+// its height and moves no control.
+QtDialogWindow::QtDialogWindow(const DialogTemplate& dialog, QtDialogWindow* owner)
+    : QWidget(owner, owner != nullptr ? Qt::Dialog : Qt::WindowFlags()),
+      m_dialog(dialog),
+      m_owner(owner) {
+  m_holdMember = m_hold->Join([this] {
+    if (!m_posted.empty()) ScheduleDrain();
+  });
+  if (owner != nullptr) JoinFamilyOf(*owner);
   setWindowTitle(QString::fromUtf8(dialog.caption));
   setWindowIcon(ConsoleIcon());
   const double dpi = logicalDpiY();
-  setFixedSize(DialogUnitsToPixelsX(dialog.cx, dpi), DialogUnitsToPixelsY(dialog.cy, dpi));
+  const int cx = DialogUnitsToPixelsX(dialog.cx, dpi);
+  const int cy = DialogUnitsToPixelsY(dialog.cy, dpi);
+  m_client = new QWidget(this);
+  BuildMenuBar();
+  const int bar = m_menuBar != nullptr ? m_menuBar->heightForWidth(cx) : 0;
+  if (m_menuBar != nullptr) m_menuBar->setGeometry(0, 0, cx, bar);
+  m_client->setGeometry(0, bar, cx, cy);
+  setFixedSize(cx, cy + bar);
   BuildControls(dialog);
 }
 
@@ -257,6 +320,43 @@ QtDialogWindow::~QtDialogWindow() {
   // No handler may run while the widgets go away.
   m_handler = nullptr;
   for (auto& [id, timer] : m_timers) timer->stop();
+  m_hold->Leave(m_holdMember);
+}
+
+void QtDialogWindow::JoinFamilyOf(QtDialogWindow& owner) {
+  m_hold->Leave(m_holdMember);
+  m_hold = owner.m_hold;
+  m_holdMember = m_hold->Join([this] {
+    if (!m_posted.empty()) ScheduleDrain();
+  });
+}
+
+// The template's menus as a menu bar; a command goes to the dialog as its handlers' other input
+// does, and a greyed one not at all.
+void QtDialogWindow::BuildMenuBar() {
+  if (m_dialog.menus.empty()) return;
+  m_menuBar = new QMenuBar(this);
+  m_menuBar->setNativeMenuBar(false);  // inside the window, over the dialog, on every desktop
+  for (const MenuTemplate& menu : m_dialog.menus) {
+    QMenu* popup = m_menuBar->addMenu(QString::fromUtf8(menu.title));
+    for (const MenuItemTemplate& item : menu.items) {
+      if (item.id == 0) {
+        popup->addSeparator();
+        continue;
+      }
+      QAction* action = popup->addAction(QString::fromUtf8(item.text));
+      const int id = item.id;
+      m_menuItems[id] = action;
+      connect(action, &QAction::triggered, this, [this, action, id] {
+        if (action->isEnabled()) Dispatch([this, id] { m_handler->OnMenuCommand(id); });
+      });
+    }
+  }
+}
+
+QAction* QtDialogWindow::MenuItem(int commandId) const {
+  auto it = m_menuItems.find(commandId);
+  return it == m_menuItems.end() ? nullptr : it->second;
 }
 
 void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
@@ -264,10 +364,11 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
   QWidget* previousStop = nullptr;
   for (size_t k = 0; k < dialog.controls.size(); ++k) {
     const ControlTemplate& c = dialog.controls[k];
-    QWidget* widget = CreateWidget(c, this);
+    QWidget* widget = CreateWidget(c, m_client);
     PlaceWidget(widget, c, dpi);
     SetAccessibility(widget, dialog, k);
     ApplyFocusPolicy(widget, c);
+    if (c.kind == ControlKind::DefPushButton && m_defaultId == 0) m_defaultId = c.id;
     if ((c.style & kHidden) != 0) widget->hide();
     if (c.kind == ControlKind::GroupBox) widget->lower();  // frames stay behind their contents
     if (c.id == IDC_STATIC) continue;
@@ -304,6 +405,19 @@ void QtDialogWindow::BuildControls(const DialogTemplate& dialog) {
         });
       });
     }
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+      const int id = c.id;
+      connect(box, &QCheckBox::clicked, this,
+              [this, id] { Dispatch([this, id] { m_handler->OnNotify(id, Notification::Clicked); }); });
+    }
+    if (auto* table = qobject_cast<QTreeWidget*>(widget)) {
+      // The operator choosing a row, with the mouse or the keyboard, is a click on the table.
+      const int id = c.id;
+      connect(table, &QTreeWidget::itemSelectionChanged, this, [this, table, id] {
+        if (m_settingTable || table->selectedItems().isEmpty()) return;
+        Dispatch([this, id] { m_handler->OnNotify(id, Notification::Clicked); });
+      });
+    }
     if (widget->focusPolicy() != Qt::NoFocus && (c.style & kHidden) == 0) {
       if (previousStop != nullptr) setTabOrder(previousStop, widget);
       previousStop = widget;
@@ -325,6 +439,10 @@ void QtDialogWindow::FollowTextChanges(int id, QWidget* widget) {
     connect(list, &QComboBox::currentTextChanged, this, changed);
     if (list->lineEdit() != nullptr)
       connect(list->lineEdit(), &QLineEdit::textChanged, this, changed);
+  } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+    connect(box, &QCheckBox::toggled, this, changed);
+  } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+    connect(bar, &QProgressBar::valueChanged, this, changed);
   }
 }
 
@@ -360,6 +478,12 @@ std::string QtDialogWindow::GetText(int id) const {
     return shown.toStdString();
   }
   if (auto* list = qobject_cast<QComboBox*>(e.widget)) return list->currentText().toStdString();
+  if (auto* box = qobject_cast<QCheckBox*>(e.widget)) return box->isChecked() ? "1" : "";
+  if (auto* bar = qobject_cast<QProgressBar*>(e.widget)) return std::to_string(bar->value());
+  if (qobject_cast<QTreeWidget*>(e.widget) != nullptr) {
+    auto it = m_tableTexts.find(id);
+    return it == m_tableTexts.end() ? std::string() : it->second;
+  }
   if (auto* button = qobject_cast<QPushButton*>(e.widget)) return button->text().toStdString();
   if (auto* label = qobject_cast<QLabel*>(e.widget)) return label->text().toStdString();
   if (auto* frame = qobject_cast<QGroupBox*>(e.widget)) return frame->title().toStdString();
@@ -397,6 +521,12 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
       const int index = list->findText(value, Qt::MatchExactly);
       if (list->currentIndex() != index) list->setCurrentIndex(index);
     }
+  } else if (auto* box = qobject_cast<QCheckBox*>(e.widget)) {
+    box->setChecked(text == "1");
+  } else if (auto* bar = qobject_cast<QProgressBar*>(e.widget)) {
+    bar->setValue(ProgressPart(text));
+  } else if (qobject_cast<QTreeWidget*>(e.widget) != nullptr) {
+    SetTableText(id, text);
   } else if (auto* button = qobject_cast<QPushButton*>(e.widget)) {
     if (button->text() != value) button->setText(value);
   } else if (auto* label = qobject_cast<QLabel*>(e.widget)) {
@@ -406,17 +536,47 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
   }
 }
 
+// The rows replace those shown; the row selected stays selected while there is a row of its place.
+void QtDialogWindow::SetTableText(int id, const std::string& text) {
+  auto* table = static_cast<QTreeWidget*>(At(id).widget);
+  std::string& shown = m_tableTexts[id];
+  if (shown == text) return;
+  shown = text;
+  const int selected = ListSelection(id);
+  m_settingTable = true;
+  table->clear();
+  QList<QTreeWidgetItem*> items;
+  for (const std::vector<std::string>& row : TableRows(text)) {
+    QStringList cells;
+    for (const std::string& cell : row) cells << QString::fromStdString(cell);
+    items << new QTreeWidgetItem(cells);
+  }
+  table->addTopLevelItems(items);
+  if (selected >= 0 && selected < items.size()) table->setCurrentItem(items[selected]);
+  for (int k = 0; k + 1 < table->columnCount(); ++k) table->resizeColumnToContents(k);
+  m_settingTable = false;
+}
+
 ControlKind QtDialogWindow::KindOf(int id) const { return At(id).kind; }
 
 std::vector<std::string> QtDialogWindow::ListEntries(int id) const {
   std::vector<std::string> entries;
   if (auto* list = qobject_cast<QComboBox*>(At(id).widget)) {
     for (int k = 0; k < list->count(); ++k) entries.push_back(list->itemText(k).toStdString());
+  } else if (auto* table = qobject_cast<QTreeWidget*>(At(id).widget)) {
+    const QTreeWidgetItem* headings = table->headerItem();
+    for (int k = 0; k < headings->columnCount(); ++k) {
+      entries.push_back(headings->text(k).toStdString());
+    }
   }
   return entries;
 }
 
 int QtDialogWindow::ListSelection(int id) const {
+  if (auto* table = qobject_cast<QTreeWidget*>(At(id).widget)) {
+    const QList<QTreeWidgetItem*> selected = table->selectedItems();
+    return selected.isEmpty() ? -1 : table->indexOfTopLevelItem(selected.front());
+  }
   auto* list = qobject_cast<QComboBox*>(At(id).widget);
   if (list == nullptr) return -1;
   const int index = list->currentIndex();
@@ -426,6 +586,14 @@ int QtDialogWindow::ListSelection(int id) const {
 }
 
 void QtDialogWindow::SelectListEntry(int id, int index) {
+  if (auto* table = qobject_cast<QTreeWidget*>(At(id).widget)) {
+    if (index < 0 || index >= table->topLevelItemCount()) return;
+    m_settingTable = true;
+    table->setCurrentItem(table->topLevelItem(index));
+    table->scrollToItem(table->topLevelItem(index));
+    m_settingTable = false;
+    return;
+  }
   auto* list = qobject_cast<QComboBox*>(At(id).widget);
   if (list == nullptr || index < 0 || index >= list->count()) return;
   TextChanged(id);
@@ -472,16 +640,15 @@ void QtDialogWindow::SetCaption(const std::string& caption) {
 }
 
 void QtDialogWindow::MessageBox(const std::string& text) {
-  ++m_messageBoxes;  // ticks and posted messages wait until the operator has read it
+  m_hold->Begin();  // ticks and posted messages wait until the operator has read it
   QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
                   QString::fromStdString(text), QMessageBox::Ok, this);
   box.exec();
-  --m_messageBoxes;
-  if (!m_posted.empty()) ScheduleDrain();
+  m_hold->End();
 }
 
 bool QtDialogWindow::Ask(const std::string& text) {
-  ++m_messageBoxes;  // ticks and posted messages wait for the answer
+  m_hold->Begin();  // ticks and posted messages wait for the answer
   QMessageBox box(QMessageBox::Question, windowTitle(), QString::fromStdString(text),
                   QMessageBox::NoButton, this);
   QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
@@ -489,8 +656,7 @@ bool QtDialogWindow::Ask(const std::string& text) {
   box.setDefaultButton(no);  // Enter answers 否
   box.setEscapeButton(no);
   box.exec();
-  --m_messageBoxes;
-  if (!m_posted.empty()) ScheduleDrain();
+  m_hold->End();
   return box.clickedButton() == yes;
 }
 
@@ -529,20 +695,63 @@ void QtDialogWindow::ShowAboutBox() {
   m_handlerDepth = depth;
 }
 
-void QtDialogWindow::EnableMenuItem(int, bool) {}
-
-std::optional<std::string> QtDialogWindow::AskSaveFile(const std::string&, const std::string&,
-                                              const std::string&) {
-  return std::nullopt;
+void QtDialogWindow::EnableMenuItem(int commandId, bool enable) {
+  if (QAction* action = MenuItem(commandId)) action->setEnabled(enable);
 }
 
-std::optional<std::string> QtDialogWindow::AskOpenFile(const std::string&, const std::string&) {
-  return std::nullopt;
+std::optional<std::string> QtDialogWindow::AskSaveFile(const std::string& title,
+                                                       const std::string& suggestedPath,
+                                                       const std::string& filter) {
+  return AskFile(true, title, suggestedPath, filter);
 }
 
-bool QtDialogWindow::OpenFolder(const std::string&) { return false; }
+std::optional<std::string> QtDialogWindow::AskOpenFile(const std::string& title,
+                                                       const std::string& filter) {
+  return AskFile(false, title, {}, filter);
+}
 
-void QtDialogWindow::RunChildDialog(const DialogTemplate&, ChildDialog&) {}
+// Raised inside a handler, the chooser holds ticks and posted messages as a message box does.
+std::optional<std::string> QtDialogWindow::AskFile(bool save, const std::string& title,
+                                                   const std::string& suggestedPath,
+                                                   const std::string& filter) {
+  QFileDialog chooser(this, QString::fromStdString(title), QString(),
+                      QString::fromStdString(filter));
+  chooser.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  chooser.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  chooser.setDefaultSuffix(QString::fromStdString(DefaultExtension(filter)));
+  if (!suggestedPath.empty()) {
+    const QFileInfo suggested(QString::fromStdString(suggestedPath));
+    chooser.setDirectory(suggested.absolutePath());
+    chooser.selectFile(suggested.fileName());
+  }
+  m_hold->Begin();
+  const bool chosen = chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty();
+  m_hold->End();
+  if (!chosen) return std::nullopt;
+  return chooser.selectedFiles().constFirst().toStdString();
+}
+
+bool QtDialogWindow::OpenFolder(const std::string& path) {
+  const QString folder = QString::fromStdString(path);
+  if (!QFileInfo(folder).isDir()) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+// The child dialog is a window of its own over this one, which takes no input while it runs. This
+// window's ticks and posted messages go on meanwhile, as for the About box; a message box or file
+// chooser of either holds both.
+void QtDialogWindow::RunChildDialog(const DialogTemplate& dialog, ChildDialog& child) {
+  QtDialogWindow window(dialog, this);
+  window.SetHandler(&child);
+  child.Attach(&window);
+  const int depth = std::exchange(m_handlerDepth, 0);
+  m_child = &window;
+  if (!m_ended) window.RunModal();
+  m_child = nullptr;
+  m_handlerDepth = depth;
+  window.SetHandler(nullptr);
+  child.Attach(nullptr);
+}
 
 void QtDialogWindow::EndDialog() { EndRun(); }
 
@@ -594,6 +803,7 @@ void QtDialogWindow::OnTick(int timerId) {
 }
 
 void QtDialogWindow::RunModal() {
+  if (m_ended) return;  // a child dialog ended as it was given its window
   // The focus starts on the first visible control that takes it in tab order.
   for (const ControlTemplate& c : m_dialog.controls) {
     if (c.id == IDC_STATIC || (c.style & (kHidden | kTabStop)) != kTabStop) continue;
@@ -603,10 +813,11 @@ void QtDialogWindow::RunModal() {
       break;
     }
   }
-  if (HasSystemMenu()) {
+  if (m_owner == nullptr && HasSystemMenu()) {
     AppendSystemMenuItem(static_cast<uintptr_t>(winId()), LoadResourceString(IDS_ABOUTBOX),
                          IDM_ABOUTBOX);
   }
+  if (m_owner != nullptr) setWindowModality(Qt::ApplicationModal);
   QEventLoop loop;
   m_runLoop = &loop;
   show();
@@ -618,7 +829,9 @@ void QtDialogWindow::RunModal() {
 void QtDialogWindow::EndRun() { close(); }
 
 void QtDialogWindow::closeEvent(QCloseEvent* event) {
-  // The timer goes with the window: no tick and no posted message reaches the dialog after this.
+  // A child dialog open over the window ends with it.
+  if (m_child != nullptr) m_child->EndRun();
+  // The timers go with the window: no tick and no posted message reaches the dialog after this.
   for (auto& [id, timer] : m_timers) timer->stop();
   m_posted.clear();
   m_ended = true;
@@ -666,13 +879,18 @@ bool QtDialogWindow::IsValueControl(int id) const {
   return IsList(e.kind) || qobject_cast<QLineEdit*>(e.widget) != nullptr;
 }
 
-// Enter stops continuous reading and never closes; Escape ends the run; F1 opens the About box.
+// Enter presses the template's default button (the main dialog's hidden one stops continuous
+// reading and never closes); Escape ends the run; F1 opens the About box; F10 opens the menu bar.
 bool QtDialogWindow::HandleKey(QKeyEvent* key) {
   if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
   switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      Dispatch([this] { m_handler->OnOK(); });
+      PressDefaultButton();
+      return true;
+    case Qt::Key_F10:
+      if (m_menuBar == nullptr || m_menuBar->actions().isEmpty()) return false;
+      m_menuBar->setActiveAction(m_menuBar->actions().constFirst());
       return true;
     case Qt::Key_Escape:
       EndRun();
@@ -697,6 +915,16 @@ bool QtDialogWindow::ShowWholeText(int id, QHelpEvent* help) {
   }
   QToolTip::showText(help->globalPos(), text, e.widget);
   return true;
+}
+
+// A default button that is disabled does nothing, as a template without one.
+void QtDialogWindow::PressDefaultButton() {
+  if (m_defaultId == IDOK) {
+    Dispatch([this] { m_handler->OnOK(); });
+  } else if (m_defaultId != 0 && IsControlEnabled(m_defaultId)) {
+    const int id = m_defaultId;
+    Dispatch([this, id] { m_handler->OnNotify(id, Notification::Clicked); });
+  }
 }
 
 void QtDialogWindow::keyPressEvent(QKeyEvent* event) {

@@ -4,23 +4,30 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "window/dialog_window.h"
+#include "window/modal_hold.h"
 
+class QAction;
 class QEventLoop;
 class QHelpEvent;
+class QMenuBar;
 class QTimer;
 
-// The console's real window: the widgets of a dialog template, its timer and its own queue of
-// posted messages. Handlers run one at a time on the GUI thread, never one inside another.
+// The console's real window: the template's menu bar over the widgets of the dialog, its timers
+// and its own queue of posted messages. Handlers run one at a time on the GUI thread, never one
+// inside another.
 class QtDialogWindow : public QWidget, public DialogWindow {
   Q_OBJECT
 
  public:
-  explicit QtDialogWindow(const DialogTemplate& dialog, QWidget* parent = nullptr);
+  // owner: the window a child dialog is run over (RunChildDialog), nullptr for the main window.
+  explicit QtDialogWindow(const DialogTemplate& dialog, QtDialogWindow* owner = nullptr);
   ~QtDialogWindow() override;
 
   // DialogWindow
@@ -56,6 +63,11 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   void RunModal();
   // The widget of a control, or nullptr: for the host and for tests.
   QWidget* Control(int id) const;
+  // The dialog's client area under the menu bar, which holds the controls, and the menu bar
+  // (nullptr when the template has none) with its commands' actions (nullptr for an unknown id).
+  QWidget* ClientArea() const { return m_client; }
+  QMenuBar* MenuBar() const { return m_menuBar; }
+  QAction* MenuItem(int commandId) const;
   // What tests look at: messages waiting in the window's own queue.
   size_t PendingMessages() const { return m_posted.size(); }
 
@@ -83,6 +95,7 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   };
 
   const Entry& At(int id) const;
+  void BuildMenuBar();
   void BuildControls(const DialogTemplate& dialog);
   void FollowTextChanges(int id, QWidget* widget);
   void TextChanged(int id) { ++Find(id)->stamp; }
@@ -92,8 +105,14 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   // Runs a handler unless one is already running; afterwards the posted messages get their turn.
   template <typename Call>
   void Dispatch(Call call);
-  bool HandlersHeld() const { return m_handlerDepth > 0 || m_messageBoxes > 0; }
+  bool HandlersHeld() const { return m_handlerDepth > 0 || m_hold->Held(); }
+  // This window's dialog runs over the owner's: a box raised in either holds both.
+  void JoinFamilyOf(QtDialogWindow& owner);
   bool HandleKey(QKeyEvent* key);
+  void PressDefaultButton();
+  void SetTableText(int id, const std::string& text);
+  std::optional<std::string> AskFile(bool save, const std::string& title,
+                                     const std::string& suggestedPath, const std::string& filter);
   void MoveDialogFocus(int id);
   // A one-line field or a list: a control whose text is a value the logic reads.
   bool IsValueControl(int id) const;
@@ -106,6 +125,12 @@ class QtDialogWindow : public QWidget, public DialogWindow {
 
   DialogHandler* m_handler = nullptr;
   const DialogTemplate& m_dialog;
+  QtDialogWindow* const m_owner;
+  QtDialogWindow* m_child = nullptr;  // the child dialog running over this window
+  QWidget* m_client = nullptr;
+  QMenuBar* m_menuBar = nullptr;
+  std::map<int, QAction*> m_menuItems;
+  int m_defaultId = 0;  // the template's default button, which Enter presses (0: none)
   // The controls, at their ids (an entry without a widget: no control has that id). Every
   // refresh looks up each field, so the lookup is one step into a small array.
   std::vector<Entry> m_controls;
@@ -113,11 +138,15 @@ class QtDialogWindow : public QWidget, public DialogWindow {
   // The exact text last given to each multi-line field, which the widget keeps with its own
   // line breaks.
   std::map<int, std::pair<std::string, QString>> m_multiLineTexts;
+  // What each table was last given (its rows); the operator cannot change them.
+  std::map<int, std::string> m_tableTexts;
+  bool m_settingTable = false;  // a table's rows or selection are being set: no click of the operator
   std::map<int, QTimer*> m_timers;
   std::deque<Posted> m_posted;
   bool m_drainScheduled = false;
   int m_handlerDepth = 0;
-  int m_messageBoxes = 0;
+  std::shared_ptr<ModalHold> m_hold = std::make_shared<ModalHold>();
+  int m_holdMember = 0;
   // The control whose focus gain was last reported and whose focus loss is still to come.
   int m_focusId = 0;
   QEventLoop* m_runLoop = nullptr;

@@ -1,5 +1,6 @@
 #include "window/qt/text_room.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -59,12 +60,22 @@ int ButtonRoom(const QPushButton* button) {
   return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
 }
 
+// A check box's label beside its box.
+int CheckBoxRoom(const QCheckBox* box) {
+  QStyleOptionButton option;
+  option.initFrom(box);
+  option.rect = box->rect();
+  option.text = box->text();
+  return box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+}
+
 }  // namespace
 
 int TextRoom(const QWidget* control) {
   if (auto* edit = qobject_cast<const QLineEdit*>(control)) return LineEditRoom(edit);
   if (auto* list = qobject_cast<const QComboBox*>(control)) return ListRoom(list);
   if (auto* button = qobject_cast<const QPushButton*>(control)) return ButtonRoom(button);
+  if (auto* box = qobject_cast<const QCheckBox*>(control)) return CheckBoxRoom(box);
   return -1;
 }
 

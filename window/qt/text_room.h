@@ -10,7 +10,7 @@ class QWidget;
 
 // Pixels of text the control shows whole: a field's text area inside its frame and side margins,
 // less its cursor; a list's field (for an editable list, its inner
-// field); a button's label area. -1 for any other control.
+// field); a button's label area; a check box's label beside its box. -1 for any other control.
 int TextRoom(const QWidget* control);
 
 // Pixels the control's font gives the text on one line.

@@ -1,5 +1,21 @@
 #include "window/win32/handler_gate.h"
 
+HandlerGate::HandlerGate(std::function<void()> scheduleDrain)
+    : m_scheduleDrain(std::move(scheduleDrain)), m_member(m_hold->Join([this] { HandOnWaiting(); })) {}
+
+HandlerGate::~HandlerGate() { m_hold->Leave(m_member); }
+
+void HandlerGate::JoinFamilyOf(HandlerGate& owner) {
+  m_hold->Leave(m_member);
+  m_hold = owner.m_hold;
+  m_member = m_hold->Join([this] { HandOnWaiting(); });
+}
+
+// A box of the family has closed: the messages that waited are handed on from the loop.
+void HandlerGate::HandOnWaiting() {
+  if (!m_posted.empty()) m_scheduleDrain();
+}
+
 template <typename Call>
 void HandlerGate::Dispatch(Call call) {
   if (m_handler == nullptr || m_ended || Held()) return;
@@ -28,6 +44,10 @@ void HandlerGate::OK() {
 
 void HandlerGate::SysCommand(uint32_t command) {
   Dispatch([this, command] { m_handler->OnSysCommand(command); });
+}
+
+void HandlerGate::MenuCommand(int commandId) {
+  Dispatch([this, commandId] { m_handler->OnMenuCommand(commandId); });
 }
 
 void HandlerGate::FocusGained(int id) {
@@ -62,9 +82,4 @@ void HandlerGate::Drain() {
     m_posted.pop_front();
     Dispatch([this, p] { m_handler->OnPostedMessage(p.message, p.wParam, p.lParam); });
   }
-}
-
-void HandlerGate::EndMessageBox() {
-  --m_messageBoxes;
-  if (!m_posted.empty()) m_scheduleDrain();
 }

@@ -8,8 +8,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // Needs windows.h first.
-#include <commctrl.h>
-
 #include <shellapi.h>
 
 #include <algorithm>
@@ -71,9 +69,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     MessageBoxW(nullptr, Wide(error).c_str(), L"quorvel", MB_OK | MB_ICONERROR);
     return 2;
   }
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-
   try {
     Win32DialogWindow window(MainDialogTemplate());
     Win32DialogHost host(window);

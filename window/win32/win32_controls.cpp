@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "window/file_filter.h"
+
 namespace win32 {
 
 namespace {
@@ -114,6 +116,14 @@ ControlClass ClassOf(const ControlTemplate& c) {
       return {"COMBOBOX", common | kCbsDropDown | kCbsAutoHScroll | kCbsHasStrings | kWsVScroll, 0};
     case ControlKind::Icon:
       return {"STATIC", common | kSsIcon, kWsExNoParentNotify};
+    case ControlKind::CheckBox:
+      return {"BUTTON", common | kBsAutoCheckBox | kBsNotify, 0};
+    case ControlKind::Progress:
+      return {"msctls_progress32", common, 0};
+    case ControlKind::Table:
+      return {"SysListView32",
+              common | kLvsReport | kLvsSingleSel | kLvsShowSelAlways | kLvsNoSortHeader,
+              kWsExClientEdge};
   }
   return {"STATIC", common, 0};
 }
@@ -163,6 +173,7 @@ std::optional<Notification> NotificationOf(ControlKind kind, uint16_t code) {
   switch (kind) {
     case ControlKind::PushButton:
     case ControlKind::DefPushButton:
+    case ControlKind::CheckBox:
       if (code == kBnClicked) return Notification::Clicked;
       if (code == kBnSetFocus) return Notification::SetFocus;
       if (code == kBnKillFocus) return Notification::KillFocus;
@@ -187,6 +198,19 @@ int InitialFocus(const DialogTemplate& dialog) {
     if (c.id != IDC_STATIC && (c.style & (kHidden | kTabStop)) == kTabStop) return c.id;
   }
   return 0;
+}
+
+std::u16string FileChooserFilter(const std::string& filter) {
+  std::string patterns;
+  for (const std::string& pattern : FilterPatterns(filter)) {
+    patterns += (patterns.empty() ? "" : ";") + pattern;
+  }
+  std::u16string out = Utf8ToUtf16(filter);
+  out += u'\0';
+  out += Utf8ToUtf16(patterns);
+  out += u'\0';
+  out += u'\0';
+  return out;
 }
 
 std::u16string Utf8ToUtf16(const std::string& text) {

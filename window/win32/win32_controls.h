@@ -34,6 +34,7 @@ constexpr uint32_t kEsReadOnly = 0x0800;
 
 constexpr uint32_t kBsPushButton = 0x0000;
 constexpr uint32_t kBsDefPushButton = 0x0001;
+constexpr uint32_t kBsAutoCheckBox = 0x0003;
 constexpr uint32_t kBsGroupBox = 0x0007;
 constexpr uint32_t kBsNotify = 0x4000;
 
@@ -48,6 +49,11 @@ constexpr uint32_t kCbsDropDownList = 0x0003;
 constexpr uint32_t kCbsAutoHScroll = 0x0040;
 constexpr uint32_t kCbsHasStrings = 0x0200;
 
+constexpr uint32_t kLvsReport = 0x0001;
+constexpr uint32_t kLvsSingleSel = 0x0004;
+constexpr uint32_t kLvsShowSelAlways = 0x0008;
+constexpr uint32_t kLvsNoSortHeader = 0x8000;
+
 // Notification codes of WM_COMMAND's high word.
 constexpr uint16_t kBnClicked = 0;
 constexpr uint16_t kBnSetFocus = 6;
@@ -60,7 +66,9 @@ constexpr uint16_t kCbnDropDown = 7;
 
 // The window class and styles of one control of a template.
 struct ControlClass {
-  const char* className;  // "BUTTON", "EDIT", "STATIC", "COMBOBOX"
+  // "BUTTON", "EDIT", "STATIC", "COMBOBOX", and of the common controls "msctls_progress32" and
+  // "SysListView32"
+  const char* className;
   uint32_t style;
   uint32_t exStyle;
 };
@@ -103,6 +111,10 @@ std::optional<Notification> NotificationOf(ControlKind kind, uint16_t code);
 // The first control the focus lands on when the window opens: the first visible control with a
 // tab stop, in tab order; 0 when none.
 int InitialFocus(const DialogTemplate& dialog);
+
+// The filter of the system's file choosers: the name, then its patterns joined by ';', each ending
+// in a NUL, and one NUL more ("CSV (*.csv)\0*.csv\0\0").
+std::u16string FileChooserFilter(const std::string& filter);
 
 // UTF-8 inside, UTF-16 at the API boundary. Malformed UTF-8 and lone surrogates become U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& text);

@@ -3,8 +3,9 @@
 // handler_gate.cpp; what a list selects is the window layer's (window/list_rules.cpp).
 #include "window/win32/win32_dialog_window.h"
 
+#include "window/file_filter.h"
 #include "window/list_rules.h"
-#include "window/qt/system_menu.h"
+#include "window/system_menu.h"
 
 // After the template's names (IDOK, IDCANCEL), which windows.h defines to the same values.
 #ifndef NOMINMAX
@@ -12,8 +13,10 @@
 #endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-// Needs windows.h first.
+// Need windows.h first.
 #include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
 // The window's own MessageBox and PostMessage, not the Win32 macros of those names.
 #undef MessageBox
 #undef PostMessage
@@ -33,7 +36,10 @@ static_assert(win32::kEsCenter == ES_CENTER && win32::kEsRight == ES_RIGHT &&
               win32::kEsMultiLine == ES_MULTILINE && win32::kEsAutoVScroll == ES_AUTOVSCROLL &&
               win32::kEsAutoHScroll == ES_AUTOHSCROLL && win32::kEsReadOnly == ES_READONLY);
 static_assert(win32::kBsDefPushButton == BS_DEFPUSHBUTTON && win32::kBsGroupBox == BS_GROUPBOX &&
-              win32::kBsNotify == BS_NOTIFY);
+              win32::kBsAutoCheckBox == BS_AUTOCHECKBOX && win32::kBsNotify == BS_NOTIFY);
+static_assert(win32::kLvsReport == LVS_REPORT && win32::kLvsSingleSel == LVS_SINGLESEL &&
+              win32::kLvsShowSelAlways == LVS_SHOWSELALWAYS &&
+              win32::kLvsNoSortHeader == LVS_NOSORTHEADER);
 static_assert(win32::kSsCenter == SS_CENTER && win32::kSsRight == SS_RIGHT &&
               win32::kSsIcon == SS_ICON && win32::kSsNoPrefix == SS_NOPREFIX);
 static_assert(win32::kCbsDropDown == CBS_DROPDOWN && win32::kCbsDropDownList == CBS_DROPDOWNLIST &&
@@ -101,14 +107,14 @@ int MetricForDpi(int index, UINT dpi) {
   return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), 96);
 }
 
-void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
+void AdjustForDpi(RECT& rect, DWORD style, bool menu, DWORD exStyle, UINT dpi) {
   using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
   static const auto forDpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
   if (forDpi != nullptr) {
-    forDpi(&rect, style, FALSE, exStyle, dpi);
+    forDpi(&rect, style, menu ? TRUE : FALSE, exStyle, dpi);
   } else {
-    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    AdjustWindowRectEx(&rect, style, menu ? TRUE : FALSE, exStyle);
   }
 }
 
@@ -185,6 +191,45 @@ void GuardWheel(HWND combo) {
   }
 }
 
+// A table's columns, one per heading of the template, as wide as their headings; the last one
+// takes what is left of the table's width.
+void InsertColumns(HWND table, const ControlTemplate& c) {
+  SendMessageW(table, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  for (size_t k = 0; k < c.entries.size(); ++k) {
+    std::wstring heading = Wide(c.entries[k]);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_SUBITEM;
+    column.pszText = heading.data();
+    column.iSubItem = static_cast<int>(k);
+    SendMessageW(table, LVM_INSERTCOLUMNW, k, reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+// Sizes a table's columns to the wider of their heading and their widest cell, in the table's
+// font, and gives the last column what is left of the table's width.
+void FitColumns(HWND table, size_t columns, int dpi) {
+  const int margins = MulDiv(14, dpi, 96);  // the heading's margins inside its section
+  RECT client{};
+  GetClientRect(table, &client);
+  int used = 0;
+  for (size_t k = 0; k < columns; ++k) {
+    wchar_t heading[64] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = heading;
+    column.cchTextMax = 64;
+    SendMessageW(table, LVM_GETCOLUMNW, k, reinterpret_cast<LPARAM>(&column));
+    const int headingWidth = static_cast<int>(
+        SendMessageW(table, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(heading)));
+    SendMessageW(table, LVM_SETCOLUMNWIDTH, k, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    int width = std::max(static_cast<int>(SendMessageW(table, LVM_GETCOLUMNWIDTH, k, 0)),
+                         headingWidth + margins);
+    if (k + 1 == columns) width = std::max<int>(width, client.right - used);
+    SendMessageW(table, LVM_SETCOLUMNWIDTH, k, MAKELPARAM(width, 0));
+    used += width;
+  }
+}
+
 // Creates the controls of a template on a window, in tab order, with their initial texts and
 // list entries; placed later by PlaceControls.
 std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dialog) {
@@ -192,7 +237,9 @@ std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dial
   for (const ControlTemplate& c : dialog.controls) {
     const win32::ControlClass cls = win32::ClassOf(c);
     const bool list = c.kind == ControlKind::DropList || c.kind == ControlKind::DropDown;
-    const std::wstring text = list ? std::wstring() : Wide(c.text != nullptr ? c.text : "");
+    // A table's entries are its headings; a progress bar shows no text.
+    const bool captioned = !list && c.kind != ControlKind::Table && c.kind != ControlKind::Progress;
+    const std::wstring text = captioned ? Wide(c.text != nullptr ? c.text : "") : std::wstring();
     HWND hwnd = CreateWindowExW(
         cls.exStyle, Wide(cls.className).c_str(), text.c_str(), cls.style, 0, 0, 0, 0, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleW(nullptr), nullptr);
@@ -203,6 +250,10 @@ std::vector<HWND> CreateTemplateControls(HWND parent, const DialogTemplate& dial
       SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
       SendMessageW(hwnd, CB_SETMINVISIBLE, win32::kListVisibleEntries, 0);
       GuardWheel(hwnd);
+    }
+    if (c.kind == ControlKind::Table && hwnd != nullptr) InsertColumns(hwnd, c);
+    if (c.kind == ControlKind::Progress && hwnd != nullptr) {
+      SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
     }
     created.push_back(hwnd);
   }
@@ -250,19 +301,31 @@ SIZE PlaceControls(HWND parent, const DialogTemplate& dialog, const std::vector<
         break;
     }
     SetWindowPos(hwnd, nullptr, r.x, r.y, r.cx, r.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (c.kind == ControlKind::Table) FitColumns(hwnd, c.entries.size(), dpi);
   }
   SelectObject(dc, old);
   ReleaseDC(parent, dc);
   return {win32::DluToPixelsX(dialog.cx, units), win32::DluToPixelsY(dialog.cy, units)};
 }
 
-// Sizes a window so that its client area is the dialog's, keeping its top-left corner.
+// Sizes a window so that its client area is the dialog's, under its menu bar when it has one,
+// keeping its top-left corner.
 void SizeWindow(HWND hwnd, SIZE client, int dpi) {
   RECT frame{0, 0, client.cx, client.cy};
-  AdjustForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
+  const bool menu = GetMenu(hwnd) != nullptr;
+  AdjustForDpi(frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), menu,
                static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), static_cast<UINT>(dpi));
-  SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  const int cx = frame.right - frame.left;
+  const int cy = frame.bottom - frame.top;
+  SetWindowPos(hwnd, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  if (!menu) return;
+  // A menu bar wider than the window breaks onto a second line, which the frame did not count.
+  RECT got{};
+  GetClientRect(hwnd, &got);
+  const int missing = client.cy - (got.bottom - got.top);
+  if (missing != 0) {
+    SetWindowPos(hwnd, nullptr, 0, 0, cx, cy + missing, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  }
 }
 
 // Centres a window over another (the window that owns it), or on the work area of its screen,
@@ -436,22 +499,41 @@ INT_PTR CALLBACK QuestionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-Win32DialogWindow::Win32DialogWindow(const DialogTemplate& dialog)
-    : m_dialog(dialog), m_gate([this] { ::PostMessageW(m_hwnd, kDrainMessage, 0, 0); }) {
-  const EmptyTemplate empty = MakeTemplate(kDialogStyle | WS_MINIMIZEBOX);
-  m_hwnd = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.header, nullptr, MainProc,
+Win32DialogWindow::Win32DialogWindow(const DialogTemplate& dialog, Win32DialogWindow* owner)
+    : m_dialog(dialog),
+      m_owner(owner),
+      m_gate([this] { ::PostMessageW(m_hwnd, kDrainMessage, 0, 0); }) {
+  // The progress bar and the table are common controls.
+  static const bool commonControls = [] {
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    return InitCommonControlsEx(&classes) != FALSE;
+  }();
+  (void)commonControls;
+  if (owner != nullptr) m_gate.JoinFamilyOf(owner->m_gate);
+  const EmptyTemplate empty = MakeTemplate(owner == nullptr ? kDialogStyle | WS_MINIMIZEBOX
+                                                            : kDialogStyle);
+  m_hwnd = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &empty.header,
+                                      owner != nullptr ? owner->m_hwnd : nullptr, MainProc,
                                       reinterpret_cast<LPARAM>(this));
   if (m_hwnd == nullptr) throw std::runtime_error("the dialog window could not be created");
   SetWindowTextW(m_hwnd, Wide(dialog.caption).c_str());
+  BuildMenuBar();
   CreateControls();
+  // Enter presses the template's default button (the main window's is the hidden IDOK).
+  for (const ControlTemplate& c : dialog.controls) {
+    if (c.kind != ControlKind::DefPushButton) continue;
+    SendMessageW(m_hwnd, DM_SETDEFID, static_cast<WPARAM>(c.id), 0);
+    break;
+  }
   Layout(static_cast<int>(DpiOf(m_hwnd)));
-  CentreWindow(m_hwnd);
+  CentreWindow(m_hwnd, owner != nullptr ? owner->m_hwnd : nullptr);
 }
 
 Win32DialogWindow::~Win32DialogWindow() {
   m_gate.End();
   if (m_hwnd != nullptr) {
-    KillTimer(m_hwnd, 1);
+    for (int timer : m_timers) KillTimer(m_hwnd, static_cast<UINT_PTR>(timer));
     SetWindowLongPtrW(m_hwnd, DWLP_USER, 0);
     // Without redrawing as each control goes (under Wine that costs seconds for this dialog).
     SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
@@ -460,6 +542,25 @@ Win32DialogWindow::~Win32DialogWindow() {
   if (m_font != nullptr) DeleteObject(m_font);
   if (m_bigIcon != nullptr) DestroyIcon(m_bigIcon);
   if (m_smallIcon != nullptr) DestroyIcon(m_smallIcon);
+}
+
+// The template's menu bar, as a real menu of the window; its commands arrive as WM_COMMAND.
+void Win32DialogWindow::BuildMenuBar() {
+  if (m_dialog.menus.empty()) return;
+  m_menu = CreateMenu();
+  for (const MenuTemplate& menu : m_dialog.menus) {
+    HMENU popup = CreatePopupMenu();
+    for (const MenuItemTemplate& item : menu.items) {
+      if (item.id == 0) {
+        AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        continue;
+      }
+      AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(item.id), Wide(item.text).c_str());
+      m_menuItems.insert(item.id);
+    }
+    AppendMenuW(m_menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(menu.title).c_str());
+  }
+  SetMenu(m_hwnd, m_menu);
 }
 
 void Win32DialogWindow::CreateControls() {
@@ -510,6 +611,18 @@ const Win32DialogWindow::Control& Win32DialogWindow::At(int id) const {
 
 std::string Win32DialogWindow::GetText(int id) const {
   const Control& c = At(id);
+  switch (c.source->kind) {
+    case ControlKind::CheckBox:
+      return SendMessageW(c.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "";
+    case ControlKind::Progress:
+      return std::to_string(SendMessageW(c.hwnd, PBM_GETPOS, 0, 0));
+    case ControlKind::Table: {
+      auto it = m_tableTexts.find(id);
+      return it == m_tableTexts.end() ? std::string() : it->second;
+    }
+    default:
+      break;
+  }
   const std::string text = WindowText(c.hwnd);
   return (c.source->style & kMultiLine) != 0 ? win32::FromCrLf(text) : text;
 }
@@ -519,6 +632,19 @@ std::string Win32DialogWindow::GetText(int id) const {
 void Win32DialogWindow::SetText(int id, const std::string& text) {
   const Control& c = At(id);
   const ControlKind kind = c.source->kind;
+  switch (kind) {
+    case ControlKind::CheckBox:
+      SendMessageW(c.hwnd, BM_SETCHECK, text == "1" ? BST_CHECKED : BST_UNCHECKED, 0);
+      return;
+    case ControlKind::Progress:
+      SendMessageW(c.hwnd, PBM_SETPOS, static_cast<WPARAM>(ProgressPart(text)), 0);
+      return;
+    case ControlKind::Table:
+      SetTableText(c, text);
+      return;
+    default:
+      break;
+  }
   if (kind == ControlKind::DropList || kind == ControlKind::DropDown) {
     const int current = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
     const int selection = SelectionForText(kind, ListEntries(id), current, text);
@@ -531,6 +657,42 @@ void Win32DialogWindow::SetText(int id, const std::string& text) {
   if (GetText(id) == text) return;
   const bool multiLine = (c.source->style & kMultiLine) != 0;
   SetWindowTextW(c.hwnd, Wide(multiLine ? win32::ToCrLf(text) : text).c_str());
+}
+
+// The rows replace those shown; the row selected stays selected while there is a row of its place.
+void Win32DialogWindow::SetTableText(const Control& c, const std::string& text) {
+  const int id = c.source->id;
+  if (m_tableTexts[id] == text) return;
+  m_tableTexts[id] = text;
+  const std::vector<std::vector<std::string>> rows = TableRows(text);
+  const int selected = ListSelection(id);
+  const size_t columns = c.source->entries.size();
+  m_settingTable = true;
+  SendMessageW(c.hwnd, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(c.hwnd, LVM_DELETEALLITEMS, 0, 0);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t k = 0; k < rows[r].size() && k < columns; ++k) {
+      std::wstring cell = Wide(rows[r][k]);
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(r);
+      item.iSubItem = static_cast<int>(k);
+      item.pszText = cell.data();
+      SendMessageW(c.hwnd, k == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, r,
+                   reinterpret_cast<LPARAM>(&item));
+    }
+  }
+  if (selected >= 0 && selected < static_cast<int>(rows.size())) {
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(c.hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(selected),
+                 reinterpret_cast<LPARAM>(&state));
+  }
+  FitColumns(c.hwnd, columns, m_dpi);
+  m_settingTable = false;
+  SendMessageW(c.hwnd, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(c.hwnd, nullptr, TRUE);
 }
 
 ControlKind Win32DialogWindow::KindOf(int id) const { return At(id).source->kind; }
@@ -575,6 +737,10 @@ void Win32DialogWindow::SetListEntries(int id, const std::vector<std::string>& e
 
 int Win32DialogWindow::ListSelection(int id) const {
   const Control& c = At(id);
+  if (c.source->kind == ControlKind::Table) {
+    return static_cast<int>(
+        SendMessageW(c.hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  }
   if (c.source->kind != ControlKind::DropList && c.source->kind != ControlKind::DropDown) return -1;
   const int current = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
   return ReportedSelection(c.source->kind, ListEntries(id), current, WindowText(c.hwnd));
@@ -582,6 +748,20 @@ int Win32DialogWindow::ListSelection(int id) const {
 
 void Win32DialogWindow::SelectListEntry(int id, int index) {
   const Control& c = At(id);
+  if (c.source->kind == ControlKind::Table) {
+    if (index < 0 || index >= static_cast<int>(SendMessageW(c.hwnd, LVM_GETITEMCOUNT, 0, 0))) {
+      return;
+    }
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    m_settingTable = true;
+    SendMessageW(c.hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&state));
+    SendMessageW(c.hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+    m_settingTable = false;
+    return;
+  }
   const std::vector<std::string> entries = ListEntries(id);
   if (index < 0 || index >= static_cast<int>(entries.size())) return;
   const std::string entry = entries[static_cast<size_t>(index)];
@@ -636,11 +816,13 @@ bool Win32DialogWindow::Ask(const std::string& text) {
 }
 
 int Win32DialogWindow::SetTimer(int timerId, int periodMs) {
-  if (timerId == 0 || periodMs <= 0) return 0;
-  return ::SetTimer(m_hwnd, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr) !=
-                 0
-             ? timerId
-             : 0;
+  if (timerId == 0 || periodMs <= 0 || m_runEnded) return 0;
+  if (::SetTimer(m_hwnd, static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs), nullptr) ==
+      0) {
+    return 0;
+  }
+  m_timers.insert(timerId);
+  return timerId;
 }
 
 void Win32DialogWindow::ShowAboutBox() {
@@ -653,20 +835,86 @@ void Win32DialogWindow::ShowAboutBox() {
   m_gate.ResumeAfterModalBox(depth);
 }
 
-void Win32DialogWindow::EnableMenuItem(int, bool) {}
-
-std::optional<std::string> Win32DialogWindow::AskSaveFile(const std::string&, const std::string&,
-                                              const std::string&) {
-  return std::nullopt;
+void Win32DialogWindow::EnableMenuItem(int commandId, bool enable) {
+  if (m_menu == nullptr || m_menuItems.count(commandId) == 0) return;
+  ::EnableMenuItem(m_menu, static_cast<UINT>(commandId),
+                   MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
 }
 
-std::optional<std::string> Win32DialogWindow::AskOpenFile(const std::string&, const std::string&) {
-  return std::nullopt;
+std::optional<std::string> Win32DialogWindow::AskSaveFile(const std::string& title,
+                                                          const std::string& suggestedPath,
+                                                          const std::string& filter) {
+  return AskFile(true, title, suggestedPath, filter);
 }
 
-bool Win32DialogWindow::OpenFolder(const std::string&) { return false; }
+std::optional<std::string> Win32DialogWindow::AskOpenFile(const std::string& title,
+                                                          const std::string& filter) {
+  return AskFile(false, title, {}, filter);
+}
 
-void Win32DialogWindow::RunChildDialog(const DialogTemplate&, ChildDialog&) {}
+// The system's file chooser, in wide characters so that every path the system can name comes
+// back whole. Raised inside a handler, it holds ticks and posted messages as a message box does.
+std::optional<std::string> Win32DialogWindow::AskFile(bool save, const std::string& title,
+                                                      const std::string& suggestedPath,
+                                                      const std::string& filter) {
+  const std::u16string patterns = win32::FileChooserFilter(filter);
+  const std::wstring wideFilter(patterns.begin(), patterns.end());
+  const std::wstring wideTitle = Wide(title);
+  const std::wstring extension = Wide(DefaultExtension(filter));
+  std::wstring suggested = Wide(suggestedPath);
+  std::replace(suggested.begin(), suggested.end(), L'/', L'\\');
+  const size_t slash = suggested.find_last_of(L'\\');
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : suggested.substr(0, slash);
+  const std::wstring name = slash == std::wstring::npos ? suggested : suggested.substr(slash + 1);
+  constexpr size_t kPathRoom = 32768;  // the longest path of the wide-character calls
+  std::wstring file(kPathRoom, L'\0');
+  std::copy_n(name.begin(), std::min(name.size(), kPathRoom - 1), file.begin());
+
+  OPENFILENAMEW chooser{};
+  chooser.lStructSize = sizeof chooser;
+  chooser.hwndOwner = IsWindowVisible(m_hwnd) ? m_hwnd : nullptr;
+  chooser.lpstrFilter = wideFilter.c_str();
+  chooser.nFilterIndex = 1;
+  chooser.lpstrFile = file.data();
+  chooser.nMaxFile = static_cast<DWORD>(file.size());
+  chooser.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  chooser.lpstrTitle = wideTitle.c_str();
+  chooser.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  chooser.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                  (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  m_gate.BeginMessageBox();
+  const BOOL chosen = save ? GetSaveFileNameW(&chooser) : GetOpenFileNameW(&chooser);
+  m_gate.EndMessageBox();
+  if (chosen == FALSE) return std::nullopt;
+  return Narrow(file.c_str(), wcsnlen(file.c_str(), file.size()));
+}
+
+bool Win32DialogWindow::OpenFolder(const std::string& path) {
+  const std::wstring folder = Wide(path);
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return false;
+  }
+  const auto started = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(m_hwnd, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return started > 32;
+}
+
+// The child dialog is a window of its own, owned by this one, which it disables while it runs,
+// as a modal dialog does. This window's ticks and posted messages go on meanwhile, as for the
+// About box; a message box or file chooser of either holds both.
+void Win32DialogWindow::RunChildDialog(const DialogTemplate& dialog, ChildDialog& child) {
+  Win32DialogWindow window(dialog, this);
+  window.SetHandler(&child);
+  child.Attach(&window);
+  const int depth = m_gate.SuspendForModalBox();
+  m_child = &window;
+  if (!m_runEnded) window.RunModal();
+  m_child = nullptr;
+  m_gate.ResumeAfterModalBox(depth);
+  window.SetHandler(nullptr);
+  child.Attach(nullptr);
+}
 
 void Win32DialogWindow::EndDialog() { EndRun(); }
 
@@ -688,10 +936,12 @@ void Win32DialogWindow::PostMessage(uint32_t message, int32_t wParam, int32_t lP
 }
 
 void Win32DialogWindow::RunModal() {
-  if (HasSystemMenu()) {
+  if (m_runEnded) return;  // a child dialog ended as it was given its window
+  if (m_owner == nullptr && HasSystemMenu()) {
     AppendSystemMenuItem(reinterpret_cast<uintptr_t>(m_hwnd), LoadResourceString(IDS_ABOUTBOX),
                          IDM_ABOUTBOX);
   }
+  if (m_owner != nullptr) EnableWindow(m_owner->m_hwnd, FALSE);
   ShowWindow(m_hwnd, SW_SHOW);
   SetForegroundWindow(m_hwnd);
   // The focus starts on the first visible control that takes it in tab order.
@@ -699,19 +949,31 @@ void Win32DialogWindow::RunModal() {
   if (first != 0)
     SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(At(first).hwnd), TRUE);
   MSG msg;
-  while (!m_runEnded && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+  BOOL got = TRUE;
+  while (!m_runEnded && (got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
     if (IsDialogMessageW(m_hwnd, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  // A quit message ends the run as well, and is left for the loop around this one, as the dialog
+  // manager leaves it: a child dialog ended that way still gives its owner back the input.
+  if (got == 0) {
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    EndRun();
+  }
 }
 
-// The timer goes with the window: no tick and no posted message reaches the dialog after this.
+// The timers go with the window: no tick and no posted message reaches the dialog after this. A
+// child dialog open over the window ends with it; a child gives its owner back the input before it
+// goes, so that the owner becomes the active window again.
 void Win32DialogWindow::EndRun() {
   if (m_runEnded) return;
   m_runEnded = true;
+  if (m_child != nullptr) m_child->EndRun();
   m_gate.End();
-  KillTimer(m_hwnd, 1);
+  for (int timer : m_timers) KillTimer(m_hwnd, static_cast<UINT_PTR>(timer));
+  m_timers.clear();
+  if (m_owner != nullptr) EnableWindow(m_owner->m_hwnd, TRUE);
   ShowWindow(m_hwnd, SW_HIDE);
   ::PostMessageW(m_hwnd, WM_NULL, 0, 0);  // wakes the run's loop, which then ends
 }
@@ -722,15 +984,52 @@ void Win32DialogWindow::OnCommand(int id, uint16_t code) {
     return;
   }
   if (id == IDOK) {
-    if (code == BN_CLICKED) m_gate.OK();
+    // Enter without a default button of the template's does nothing.
+    if (code == BN_CLICKED && m_indexOf.count(IDOK) != 0) m_gate.OK();
     return;
   }
   auto it = m_indexOf.find(id);
   if (it == m_indexOf.end()) return;
   const std::optional<Notification> notification =
       win32::NotificationOf(m_all[it->second].source->kind, code);
-  if (!notification) return;
-  switch (*notification) {
+  if (notification) Deliver(id, *notification);
+}
+
+// A greyed item sends no command; one that comes all the same (sent by another program) is
+// dropped too.
+void Win32DialogWindow::OnMenuCommand(int commandId) {
+  const UINT state = GetMenuState(m_menu, static_cast<UINT>(commandId), MF_BYCOMMAND);
+  if (state == static_cast<UINT>(-1) || (state & (MF_GRAYED | MF_DISABLED)) != 0) return;
+  m_gate.MenuCommand(commandId);
+}
+
+void Win32DialogWindow::OnTableNotify(int id, uint32_t code, intptr_t details) {
+  auto it = m_indexOf.find(id);
+  if (it == m_indexOf.end() || m_all[it->second].source->kind != ControlKind::Table) return;
+  switch (code) {
+    case NM_SETFOCUS:
+      Deliver(id, Notification::SetFocus);
+      break;
+    case NM_KILLFOCUS:
+      Deliver(id, Notification::KillFocus);
+      break;
+    case LVN_ITEMCHANGED: {
+      // The operator selected a row (with the mouse or the keyboard): a click on the table.
+      const auto* change = reinterpret_cast<const NMLISTVIEW*>(details);
+      const bool selected = (change->uChanged & LVIF_STATE) != 0 &&
+                            (change->uNewState & LVIS_SELECTED) != 0 &&
+                            (change->uOldState & LVIS_SELECTED) == 0;
+      if (selected && !m_settingTable) Deliver(id, Notification::Clicked);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void Win32DialogWindow::Deliver(int id, Notification notification) {
+  const Control& c = At(id);
+  switch (notification) {
     case Notification::Clicked:
       m_gate.Clicked(id);
       break;
@@ -743,8 +1042,8 @@ void Win32DialogWindow::OnCommand(int id, uint16_t code) {
       break;
     case Notification::KillFocus: {
       // An editable list left behind shows its text unselected, as an edit field does.
-      if (m_all[it->second].source->kind == ControlKind::DropDown) {
-        SendMessageW(m_all[it->second].hwnd, CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
+      if (c.source->kind == ControlKind::DropDown) {
+        SendMessageW(c.hwnd, CB_SETEDITSEL, 0, MAKELPARAM(-1, 0));
       }
       HWND focus = GetFocus();
       m_gate.FocusLost(id, focus != nullptr && (focus == m_hwnd || IsChild(m_hwnd, focus)));
@@ -756,8 +1055,18 @@ void Win32DialogWindow::OnCommand(int id, uint16_t code) {
 intptr_t Win32DialogWindow::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      // A menu's command comes with no control and notification code 0.
+      if (lParam == 0 && HIWORD(wParam) == 0 && m_menuItems.count(LOWORD(wParam)) != 0) {
+        OnMenuCommand(LOWORD(wParam));
+      } else {
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+      }
       return TRUE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      OnTableNotify(static_cast<int>(header->idFrom), header->code, lParam);
+      return FALSE;
+    }
     case WM_TIMER:
       m_gate.Tick(static_cast<int>(wParam));
       return TRUE;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,14 +14,16 @@
 struct HWND__;
 struct HFONT__;
 struct HICON__;
+struct HMENU__;
 
 // The console's window on Windows: a dialog of plain Win32 controls built from a template,
-// placed in dialog units of the template font, with the dialog manager's keyboard (Tab order,
-// Enter, Escape), timer 1 and PostMessage. Its handlers run one at a time, as HandlerGate orders
-// them. Texts are UTF-8 here and UTF-16 at the Win32 calls.
+// placed in dialog units of the template font, under the template's menu bar, with the dialog
+// manager's keyboard (Tab order, Enter, Escape), its timers and PostMessage. Its handlers run one
+// at a time, as HandlerGate orders them. Texts are UTF-8 here and UTF-16 at the Win32 calls.
 class Win32DialogWindow : public DialogWindow {
  public:
-  explicit Win32DialogWindow(const DialogTemplate& dialog);
+  // owner: the window a child dialog is run over (RunChildDialog), nullptr for the main window.
+  explicit Win32DialogWindow(const DialogTemplate& dialog, Win32DialogWindow* owner = nullptr);
   ~Win32DialogWindow() override;
   Win32DialogWindow(const Win32DialogWindow&) = delete;
   Win32DialogWindow& operator=(const Win32DialogWindow&) = delete;
@@ -55,6 +59,8 @@ class Win32DialogWindow : public DialogWindow {
   void EndDialog() override;
   void PostMessage(uint32_t message, int32_t wParam, int32_t lParam) override;
 
+  HMENU__* MenuBar() const { return m_menu; }
+
   // Shows the window and runs its messages until the Escape key or the close command ends the
   // run.
   void RunModal();
@@ -71,13 +77,26 @@ class Win32DialogWindow : public DialogWindow {
 
   const Control& At(int id) const;
   void CreateControls();
+  void BuildMenuBar();
   void Layout(int dpi);
   void EndRun();
   void OnCommand(int id, uint16_t code);
+  void OnMenuCommand(int commandId);
+  // A table's notification (WM_NOTIFY): its focus and the operator's choice of a row.
+  void OnTableNotify(int id, uint32_t code, intptr_t details);
+  void Deliver(int id, Notification notification);
+  void SetTableText(const Control& c, const std::string& text);
+  std::optional<std::string> AskFile(bool save, const std::string& title,
+                                     const std::string& suggestedPath, const std::string& filter);
 
   const DialogTemplate& m_dialog;
+  Win32DialogWindow* const m_owner;  // the window this child dialog runs over, else nullptr
+  Win32DialogWindow* m_child = nullptr;  // the child dialog running over this window
   HandlerGate m_gate;
   HWND__* m_hwnd = nullptr;
+  HMENU__* m_menu = nullptr;        // the menu bar, destroyed with the window
+  std::set<int> m_menuItems;        // its commands
+  std::set<int> m_timers;           // the timers started, stopped when the run ends
   std::vector<Control> m_all;       // every control of the template, in tab order
   std::map<int, size_t> m_indexOf;  // control id to its place in m_all
   std::map<int, std::vector<std::string>> m_entries;  // lists whose entries were replaced
@@ -85,6 +104,8 @@ class Win32DialogWindow : public DialogWindow {
   HICON__* m_bigIcon = nullptr;
   HICON__* m_smallIcon = nullptr;
   int m_dpi = 96;
+  std::map<int, std::string> m_tableTexts;  // what each table was last given (its rows)
+  bool m_settingTable = false;  // a table's rows or selection are being set: no click of the operator
   bool m_windowHoldsFocus = false;  // the focus was parked on the window while a control went
   bool m_runEnded = false;
   mutable uint64_t m_lastStamp = 0;

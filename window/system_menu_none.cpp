@@ -1,5 +1,5 @@
 // Platforms whose window manager owns the window menu: no system menu item of our own.
-#include "window/qt/system_menu.h"
+#include "window/system_menu.h"
 
 bool HasSystemMenu() { return false; }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "window/qt/system_menu.h"
+#include "window/system_menu.h"
 
 bool HasSystemMenu() { return true; }
 
