@@ -25,7 +25,7 @@ rm -f "$out"/*.json "$out"/*.txt "$out"/*.log
 
 echo "=== configure and build ($build) ==="
 cmake --preset default -B "$build" -DQUORVEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target quorvel_bench first_byte line_loss record_handover
+cmake --build "$build" -j "$jobs" --target quorvel_bench first_byte line_loss record_handover scan_time
 # The Qt window, the program and the simulated meter, when this tree has them.
 for target in quorvel_qt_bench transaction_cpu quorvel quorvel-sim; do
   if ninja -C "$build" -t query "$target" >/dev/null 2>&1; then
@@ -96,6 +96,17 @@ note_load handover
 echo "=== hand-over of lines to the records' files ==="
 for ((r = 1; r <= runs; ++r)); do
   "$bin/record_handover" | tee "$out/handover_$r.txt"
+done
+
+# The bus scan on a pseudo-terminal: 247 silent addresses at one setting against the floor, then
+# the default order until it finds a simulated meter at address 200, 19200 baud, even parity.
+note_load scan
+echo "=== the bus scan ==="
+for ((r = 1; r <= runs; ++r)); do
+  "$bin/scan_time" silent | tee "$out/scan_silent_$r.txt"
+  if [[ -x $bin/quorvel-sim ]]; then
+    "$bin/scan_time" find "$bin/quorvel-sim" | tee "$out/scan_find_$r.txt"
+  fi
 done
 
 # Start-up: each run is the median of five starts.

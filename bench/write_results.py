@@ -4,7 +4,7 @@
 usage: write_results.py OUT_DIR RESULTS_MD
 
 OUT_DIR holds headless.json and qt.json (Google Benchmark, every repetition), transaction_N.txt,
-records_{off,on}_N.txt, handover_N.txt,
+records_{off,on}_N.txt, handover_N.txt, scan_{silent,find}_N.txt,
 first_byte_{after,before}_N.txt, line_loss.txt, live_{after,before}_N.txt with sim_*_N.log (the
 simulated meter's frame log of each live run), load.txt, loadavg.txt, revision.txt and
 baseline.txt; any of them may be missing.
@@ -233,6 +233,22 @@ def main(out, results):
         row(title, [float(t[key]) for t in handover], us, "handover", goal,
             "≤ 1 ms" if goal else "—")
 
+    silent = runs_of(out, "scan_silent")
+    row("Bus scan: 247 silent addresses at 9600 8N2 Modbus RTU, 100 ms wait, on a "
+        "pseudo-terminal, against its floor 247 × (request on the wire + wait) = "
+        + (f"{float(silent[0]['floor_ms']) / 1000:.2f} s" if silent else "?"),
+        [float(t["ratio"]) for t in silent], lambda x: f"{x:.3f} ×", "scan", 1.2, "≤ 1.2 ×")
+    row("the same, the scan's wall time", [float(t["wall_ms"]) / 1000 for t in silent],
+        lambda x: f"{x:.2f} s", "scan")
+    row("the same, CPU share of one core (every thread)",
+        [float(t["cpu_share_pct"]) for t in silent], lambda x: f"{x:.2f} %", "scan")
+    found = runs_of(out, "scan_find")
+    row("Bus scan in the default order (the console's 9600 N RTU at address 1 first) to the "
+        "simulated meter at address 200, 19200 baud, even parity: time to the meter found",
+        [float(t["wall_ms"]) / 1000 for t in found], lambda x: f"{x:.1f} s", "scan")
+    row("the same, probes sent before it", [float(t["probes"]) for t in found],
+        lambda x: f"{x:.0f}", "scan")
+
     def first_byte(tag):
         values = []
         k = 1
@@ -377,6 +393,13 @@ def main(out, results):
         "single hand-overs on the calling thread: a journal entry of two lines, a capture line "
         "to a file, and a capture line to a named pipe nobody opens (a disk that stopped "
         "answering) until the backlog ends that stream.",
+        "- Bus scan: `bench/scan_time` runs the scanner (its own thread's loop, millisecond "
+        "deadlines, no tick) on the POSIX line over a pseudo-terminal: `silent` probes 247 "
+        "addresses nobody answers at one setting; `find` starts `quorvel-sim --address 200 "
+        "--baud 19200 --parity even` and scans every setting in the default order until the "
+        "meter is found (a pseudo-terminal does not carry parity, so the meter answers the "
+        "19200 NONE probes: on a real line it is found after the 237 probes of 19200 NONE more). "
+        "CPU is the process's CPU clock over the wall time.",
         "- Start-up: `bench/first_byte` makes a pseudo-terminal, links COM1 to it, starts "
         "`quorvel` with `QT_QPA_PLATFORM=offscreen` and times exec to the first byte on the "
         "master side (the start-up parameter read); a run is the median of five starts.",

@@ -1,5 +1,6 @@
 #include "console/scan_window.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 
@@ -52,19 +53,22 @@ class ScanWindow::Relay : public ScanListener {
  public:
   explicit Relay(ScanWindow& window) : m_window(window) {}
   void Progress(size_t done, size_t total, int64_t remainingMs) override {
-    Event e{Event::Kind::Progress};
+    Event e;
+    e.kind = Event::Kind::Progress;
     e.done = done;
     e.total = total;
     e.remainingMs = remainingMs;
     Push(std::move(e));
   }
   void Found(const ScanFinding& finding) override {
-    Event e{Event::Kind::Found};
+    Event e;
+    e.kind = Event::Kind::Found;
     e.finding = finding;
     Push(std::move(e));
   }
   void Finished(ScanEnd end, const LineError& error, const std::string& reason) override {
-    Event e{Event::Kind::Finished};
+    Event e;
+    e.kind = Event::Kind::Finished;
     e.end = end;
     e.error = error;
     e.reason = reason;
@@ -200,6 +204,7 @@ void ScanWindow::Start() {
   }
   m_findings.clear();
   m_meters = 0;
+  m_done = m_total = 0;
   ShowResults();
   m_window->SetText(IDC_SCAN_PROGRESS, "0");
   Say("正在扫描…");
@@ -225,6 +230,8 @@ void ScanWindow::TakeEvents() {
   for (const Event& e : events) {
     switch (e.kind) {
       case Event::Kind::Progress:
+        m_done = e.done;
+        m_total = e.total;
         if (m_window != nullptr) {
           m_window->SetText(IDC_SCAN_PROGRESS, std::to_string(e.total == 0 ? 100 : e.done * 100 / e.total));
           m_window->SetText(IDC_SCAN_REMAINING, Remaining(e.done, e.total, e.remainingMs));
@@ -249,6 +256,17 @@ void ScanWindow::Finish(const Event& finished) {
     m_lent = false;
   }
   ShowRunning(false);
+  // A scan that ended early has nothing left to wait for; the first meter found is chosen, so
+  // 采用 takes it at once.
+  if (m_window != nullptr) {
+    if (m_total > 0) m_window->SetText(IDC_SCAN_REMAINING, Remaining(m_done, m_total, 0));
+    const auto meter = std::find_if(m_findings.begin(), m_findings.end(), [](const ScanFinding& f) {
+      return f.kind == ScanFinding::Kind::ThisMeter;
+    });
+    if (meter != m_findings.end() && m_window->ListSelection(IDC_SCAN_RESULTS) < 0) {
+      m_window->SelectListEntry(IDC_SCAN_RESULTS, static_cast<int>(meter - m_findings.begin()));
+    }
+  }
   switch (finished.end) {
     case ScanEnd::Completed:
       Say(m_meters == 0 ? "扫描完成：未找到本仪表"

@@ -61,7 +61,7 @@ class ScanWindow : public ChildDialog {
  private:
   // What the scan's thread hands to the window, taken in at each tick.
   struct Event {
-    enum class Kind : uint8_t { Progress, Found, Finished } kind;
+    enum class Kind : uint8_t { Progress, Found, Finished } kind = Kind::Progress;
     size_t done = 0, total = 0;
     int64_t remainingMs = 0;
     ScanFinding finding;
@@ -93,4 +93,5 @@ class ScanWindow : public ChildDialog {
   std::vector<Event> m_events;  // guarded by m_mutex
   std::vector<ScanFinding> m_findings;
   size_t m_meters = 0;
+  size_t m_done = 0, m_total = 0;  // probes tried and planned, as last reported
 };

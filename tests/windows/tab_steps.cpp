@@ -1,9 +1,10 @@
 // Prints how many Shift+Tab presses move the keyboard focus to the control given, from where it
 // lands when the window opens or from the control given second, counting the visible controls
-// with a tab stop of template 102 (all of them enabled). The end-to-end test presses exactly that
-// many.
+// with a tab stop of template 102 (all of them enabled), or with --scan of the scan window's
+// template 104. The end-to-end tests press exactly that many.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "resources/dialog_templates.h"
@@ -22,12 +23,17 @@ int PlaceOf(const std::vector<int>& stops, int id) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool scan = argc > 1 && std::strcmp(argv[1], "--scan") == 0;
+  if (scan) {
+    --argc;
+    ++argv;
+  }
   if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: tab_steps CONTROL_ID [FROM_CONTROL_ID]\n");
+    std::fprintf(stderr, "usage: tab_steps [--scan] CONTROL_ID [FROM_CONTROL_ID]\n");
     return 2;
   }
   std::vector<int> stops;
-  for (const ControlTemplate& c : MainDialogTemplate().controls) {
+  for (const ControlTemplate& c : (scan ? ScanDialogTemplate() : MainDialogTemplate()).controls) {
     if (c.id != IDC_STATIC && (c.style & (kHidden | kTabStop)) == kTabStop) stops.push_back(c.id);
   }
   const int to = PlaceOf(stops, std::atoi(argv[1]));
