@@ -22,6 +22,6 @@ int64_t ClockSeconds(const uint16_t clock[4]) {
 }
 
 bool ClockAgrees(const uint16_t written[4], const uint16_t readBack[4], int64_t elapsedMs) {
-  const int64_t ahead = ClockSeconds(readBack) - ClockSeconds(written);
-  return ahead >= -kClockSlackS && ahead <= kClockSlackS + (elapsedMs + 999) / 1000;
+  const int64_t aheadMs = 1000 * (ClockSeconds(readBack) - ClockSeconds(written));
+  return aheadMs >= -1000 * kClockSlackS && aheadMs <= 1000 * kClockSlackS + elapsedMs;
 }
