@@ -1,7 +1,6 @@
 // `quorvel --save-profile` and `quorvel --apply-profile`: parameter profiles from a terminal, so
 // that a shell loop over the addresses of a bus commissions every meter on it alike.
 #include <chrono>
-#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -238,13 +237,6 @@ void JournalApplied(const Target& t, const ParameterBlock& before, const Paramet
   }
 }
 
-std::string NowText() {
-  const std::time_t now = std::time(nullptr);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
-  return text;
-}
-
 }  // namespace
 
 int RunSaveProfileVerb(const std::vector<std::string>& options, std::FILE* out, std::FILE* err) {
@@ -260,7 +252,7 @@ int RunSaveProfileVerb(const std::vector<std::string>& options, std::FILE* out, 
     std::fprintf(err, "quorvel --save-profile: %s\n", why.c_str());
     return kExitRefused;
   }
-  const ProfileOrigin origin{NowText(), target.portText, LineSummary(target), target.line.address,
+  const ProfileOrigin origin{IsoLocalText(LocalNow()), target.portText, LineSummary(target), target.line.address,
                              MeterLineOf(*block)};
   if (const auto failed = WriteProfile(file, ProfileText(*block, origin))) {
     std::fprintf(err, "quorvel --save-profile: 参数文件未能保存：%s\n", failed->c_str());

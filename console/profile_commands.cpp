@@ -1,30 +1,17 @@
 // 文件 → "参数另存为…" and "载入参数…": the parameter block of the meter now addressed to a
 // profile file, and a profile into the fields, to be sent by "写参数" and nowhere else.
-#include <ctime>
 #include <string>
 
 #include "console/app_files.h"
 #include "console/main_dialog.h"
 #include "device/text_format.h"
 #include "profiles/profile.h"
+#include "records/local_time.h"
 
 namespace {
 
 constexpr const char* kFilter = "参数文件 (*.json)";
 constexpr const char* kUnwritten = "有未写入的修改，请先写参数或读参数";
-
-std::string NowText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-#ifdef _WIN32
-  localtime_s(&parts, &now);
-#else
-  localtime_r(&now, &parts);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
 
 std::string WithoutTrailingBlanks(std::string text) {
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -57,7 +44,7 @@ void MainDialog::OnSaveProfile() {
   if (HoldsUnwrittenEdits()) {
     m_status = kUnwritten;
   } else {
-    const ProfileOrigin origin{NowText(), PortLabel(), m_commSummary, m_link.m_slaveAddress,
+    const ProfileOrigin origin{IsoLocalText(LocalNow()), PortLabel(), m_commSummary, m_link.m_slaveAddress,
                                WithoutTrailingBlanks(m_slaveSettings)};
     const std::string suggested =
         JoinPath(DataFolder(), Printf("参数_地址%d.json", m_link.m_slaveAddress));

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "console/app_files.h"
+#include "device/register_text.h"
 #include "device/text_format.h"
 
 namespace {
@@ -18,64 +19,49 @@ constexpr int kVersion = 1;
 // A name or key from the file, quoted in a reason at most this long.
 constexpr std::size_t kQuotedBytes = 40;
 
-// How a register of the block reads in the meter's terms.
-enum class Show : uint8_t {
-  Raw,       // the number itself
-  Text,      // two characters of the serial number, high byte first
-  Wiring,    // WiringNames
-  Protocol,  // ProtocolNames
-  Parity,    // ParityNames
-  Baud,      // BaudNames
-  DataBits,  // DataBitNames
-  StopBits,  // StopBitNames
-  Enable,    // EnableNames
-  Period,    // minutes after midnight as h:mm
-  Scaled,    // the register's steps in the field's format
-  RatioLow,  // bits 0 to 15 of a 32-bit ratio whose high half follows
-  RatioHigh, // bits 16 to 31: counted with its low half
-};
+// How a register of the block reads in the meter's terms: as the window shows it, except for
+// the two halves of a ratio, which read as the ratio, and the serial number, two characters.
+enum class Show : uint8_t { Value, Text, RatioLow, RatioHigh };
 
 // One register of the block: how it reads, and the values a meter takes there (code lists as
 // ranges; a period lies between 0:00 and 24:00; an address between 1 and 247).
 struct Kind {
-  Show show;
   uint16_t low;
   uint16_t high;
-  const char* format = nullptr;  // Scaled: the parameter field's format
-  const char* label = nullptr;   // RatioLow: the name of the ratio
+  Show show = Show::Value;
+  const char* label = nullptr;  // RatioLow: the name of the ratio
 };
 
 constexpr uint16_t kAny = 0xFFFF;
 constexpr uint16_t kDayMinutes = 24 * 60;
-constexpr Kind kRaw{Show::Raw, 0, kAny};
-constexpr Kind kSerial{Show::Text, 0, kAny};
-constexpr Kind kPeriod{Show::Period, 0, kDayMinutes};
-constexpr Kind kEnable{Show::Enable, 0, 1};
-constexpr Kind kTime{Show::Scaled, 0, kAny, "%.2lf"};  // delays and hold times
+constexpr Kind kRaw{0, kAny};
+constexpr Kind kSerial{0, kAny, Show::Text};
+constexpr Kind kPeriod{0, kDayMinutes};
+constexpr Kind kBit{0, 1};
 
 constexpr Kind kKinds[kParameterCount] = {
-    {Show::Raw, 1, 247},                     // 从机地址
-    {Show::Wiring, 0, 6},                    // 接线方式
-    {Show::Protocol, 0, 1},                  // 通讯规约
-    {Show::Parity, 0, 2},                    // 奇偶校验
-    {Show::Baud, 0, 6},                      // 波特率
-    kRaw,                                    // 电压量程
-    kRaw,                                    // 电能单位
-    {Show::RatioLow, 0, kAny, nullptr, "PT"},  // PT低位
-    {Show::RatioHigh, 0, kAny},              // PT高位
-    {Show::RatioLow, 0, kAny, nullptr, "CT"},  // CT低位
-    {Show::RatioHigh, 0, kAny},              // CT高位
-    kSerial, kSerial, kSerial, kSerial,      // SN_1 to SN_4
-    {Show::DataBits, 0, 1},                  // 数据位
-    {Show::StopBits, 0, 1},                  // 停止位
-    kRaw,                                    // 锁定键盘
-    kRaw,                                    // 语言
+    {1, 247},                                                  // 从机地址
+    {0, 6},                                                    // 接线方式
+    kBit,                                                      // 通讯规约
+    {0, 2},                                                    // 奇偶校验
+    {0, 6},                                                    // 波特率
+    kRaw,                                                      // 电压量程
+    kRaw,                                                      // 电能单位
+    {0, kAny, Show::RatioLow, "PT"},                           // PT低位
+    {0, kAny, Show::RatioHigh},                                // PT高位
+    {0, kAny, Show::RatioLow, "CT"},                           // CT低位
+    {0, kAny, Show::RatioHigh},                                // CT高位
+    kSerial, kSerial, kSerial, kSerial,                        // SN_1 to SN_4
+    kBit,                                                      // 数据位
+    kBit,                                                      // 停止位
+    kRaw,                                                      // 锁定键盘
+    kRaw,                                                      // 语言
     kPeriod, kPeriod, kPeriod, kPeriod, kPeriod, kPeriod, kPeriod, kPeriod,  // peak periods
     kPeriod, kPeriod, kPeriod, kPeriod,                                      // valley periods
-    {Show::Scaled, 0, kAny, "%.3lf"}, kTime, kTime, kEnable,  // Yk1
-    {Show::Scaled, 0, kAny, "%.2lf"}, kTime, kTime, kEnable,  // Yk2
-    {Show::Scaled, 0, kAny, "%.3lf"}, kTime, kTime, kEnable,  // Yk3
-    kRaw,                                                     // 电能指示
+    kRaw, kRaw, kRaw, kBit,                                    // Yk1: setpoint, delay, hold, enable
+    kRaw, kRaw, kRaw, kBit,                                    // Yk2
+    kRaw, kRaw, kRaw, kBit,                                    // Yk3
+    kRaw,                                                      // 电能指示
 };
 
 // Positions of the meter's own communication settings and of its serial number.
@@ -93,49 +79,18 @@ std::string UnitOf(int position) {
   return unit == " " ? std::string() : unit;
 }
 
-template <std::size_t N>
-std::string Named(const std::array<const char*, N>& names, uint16_t code) {
-  return code < N ? names[code] : std::to_string(code);
-}
-
 char Printable(unsigned byte) { return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.'; }
 
 // The register at `position` in the meter's terms.
 std::string Shown(const ParameterBlock& block, int position) {
   const Kind& kind = kKinds[position];
   const uint16_t v = block[static_cast<std::size_t>(position)];
-  switch (kind.show) {
-    case Show::Raw:
-      return std::to_string(v);
-    case Show::Text:
-      return {Printable(v >> 8u), Printable(v & 0xFFu)};
-    case Show::Wiring:
-      return Named(WiringNames, v);
-    case Show::Protocol:
-      return Named(ProtocolNames, v);
-    case Show::Parity:
-      return Named(ParityNames, v);
-    case Show::Baud:
-      return Named(BaudNames, v);
-    case Show::DataBits:
-      return Named(DataBitNames, v);
-    case Show::StopBits:
-      return Named(StopBitNames, v);
-    case Show::Enable:
-      return Named(EnableNames, v);
-    case Show::Period:
-      return Printf("%d:%02d", v / 60, v % 60);
-    case Show::Scaled:
-      return Printf(kind.format, v * Descriptor(position).scale);
-    case Show::RatioLow:
-    case Show::RatioHigh: {
-      const int low = kind.show == Show::RatioLow ? position : position - 1;
-      const uint32_t ratio = static_cast<uint32_t>(block[static_cast<std::size_t>(low + 1)]) << 16 |
-                             block[static_cast<std::size_t>(low)];
-      return std::to_string(static_cast<int32_t>(ratio));
-    }
-  }
-  return std::to_string(v);
+  if (kind.show == Show::Text) return {Printable(v >> 8u), Printable(v & 0xFFu)};
+  if (kind.show == Show::Value) return RegisterValueText(kParameterFirst + position, v);
+  const int low = kind.show == Show::RatioLow ? position : position - 1;
+  const uint32_t ratio = static_cast<uint32_t>(block[static_cast<std::size_t>(low + 1)]) << 16 |
+                         block[static_cast<std::size_t>(low)];
+  return std::to_string(static_cast<int32_t>(ratio));
 }
 
 std::string Quoted(const std::string& text) { return "\"" + TruncateUtf8(text, kQuotedBytes) + "\""; }
