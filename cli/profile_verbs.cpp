@@ -207,11 +207,11 @@ std::string LineSummary(const Target& t) {
 // The write into the month's journal file as the console journals its writes (one line per
 // register it changed, against the block read just before), then its read-back; any failure to
 // write the journal goes to standard error.
-void JournalApplied(const Target& t, const ParameterBlock& before, const ParameterBlock& written,
-                   const std::string& outcome, const std::optional<ParameterBlock>& readBack,
-                   std::FILE* err) {
+void JournalApplied(const Target& t, const WallTime& when, const ParameterBlock& before,
+                    const ParameterBlock& written, const std::string& outcome,
+                    const std::optional<ParameterBlock>& readBack, std::FILE* err) {
   JournalWrite write;
-  write.when = LocalNow();
+  write.when = when;
   write.user = UserName();
   write.portLine = LineSummary(t);
   write.slave = t.line.address;
@@ -223,6 +223,7 @@ void JournalApplied(const Target& t, const ParameterBlock& before, const Paramet
   journal->HandNumbered(path, JournalLines(write, outcome));
   if (readBack) {
     JournalWrite check = write;
+    check.when = LocalNow();  // the read-back ended after the write
     check.function = kFnReadHolding;
     check.changes =
         ChangedRegisters(kParameterFirst, written.data(), readBack->data(), kParameterCount);
@@ -290,9 +291,10 @@ int RunApplyProfileVerb(const std::vector<std::string>& options, std::FILE* out,
     return kExitNotWritten;
   }
   std::optional<ParameterBlock> after;
+  const WallTime writtenAt = LocalNow();
   const bool written = meter.WriteBlock(wanted, why);
   if (written) after = meter.ReadBlock(why);
-  JournalApplied(target, *before, wanted, written ? "已确认" : why, after, err);
+  JournalApplied(target, writtenAt, *before, wanted, written ? "已确认" : why, after, err);
   if (!after) {
     std::fprintf(err, "quorvel --apply-profile: %s\n", why.c_str());
     return kExitRefused;
