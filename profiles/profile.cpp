@@ -9,6 +9,7 @@
 #include "console/app_files.h"
 #include "device/register_text.h"
 #include "device/text_format.h"
+#include "device/text_number.h"
 
 namespace {
 
@@ -101,25 +102,16 @@ std::string EntryName(std::size_t number, int position) {
          Descriptor(position).name + "）";
 }
 
-// "0x0302" (either case, one to four digits) to the position in the block; -1 when it is no
-// register of the block, -2 when it is no such text.
+// "0x0302" (either case) to the position in the block; -1 when it is no register of the block,
+// -2 when it is no such text.
 int PositionOfAddress(const Json& address) {
   if (!address.is_string()) return -2;
   const std::string& text = address.get_ref<const std::string&>();
-  if (text.size() < 3 || text.size() > 6 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+  const Entered<uint16_t> value = EnterHex16(text);
+  if ((text.rfind("0x", 0) != 0 && text.rfind("0X", 0) != 0) || value.outcome != Entry::Accepted)
     return -2;
-  uint32_t value = 0;
-  for (std::size_t k = 2; k < text.size(); ++k) {
-    const char c = text[k];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) return -2;
-    value = value * 16 + static_cast<uint32_t>(digit);
-  }
   for (int position = 0; position < kParameterCount; ++position) {
-    if (Descriptor(position).address == value) return position;
+    if (Descriptor(position).address == value.value) return position;
   }
   return -1;
 }
