@@ -64,7 +64,8 @@ std::optional<std::string> Apply(const std::string& name, const std::string& val
     t.line.baud = static_cast<uint32_t>(*number(300, 19200));
   } else if (name == "--parity") {
     const std::string p = upper.substr(0, 1);
-    if (upper.empty() || (upper.size() > 1 && upper != "NONE" && upper != "ODD" && upper != "EVEN") ||
+    if (upper.empty() ||
+        (upper.size() > 1 && upper != "NONE" && upper != "ODD" && upper != "EVEN") ||
         (p != "N" && p != "O" && p != "E")) {
       return "--parity takes N, E or O (NONE, EVEN, ODD)";
     }
@@ -253,8 +254,8 @@ int RunSaveProfileVerb(const std::vector<std::string>& options, std::FILE* out, 
     std::fprintf(err, "quorvel --save-profile: %s\n", why.c_str());
     return kExitRefused;
   }
-  const ProfileOrigin origin{IsoLocalText(LocalNow()), target.portText, LineSummary(target), target.line.address,
-                             MeterLineOf(*block)};
+  const ProfileOrigin origin{IsoLocalText(LocalNow()), target.portText, LineSummary(target),
+                             target.line.address, MeterLineOf(*block)};
   if (const auto failed = WriteProfile(file, ProfileText(*block, origin))) {
     std::fprintf(err, "quorvel --save-profile: 参数文件未能保存：%s\n", failed->c_str());
     return kExitRefused;

@@ -104,7 +104,9 @@ void MainDialog::OnWriteParameters() {
   for (int k = 0; k < kParameterCount; ++k) values[k] = m_regTable[kParameterFirst + k].value;
   const bool sent = m_link.WriteParameters(values);
   LogSend(sent);
-  if (sent) ExpectReadBack(WriteCheck::Kind::Block, kParameterBlockAddress, values, kParameterCount);
+  if (sent) {
+    ExpectReadBack(WriteCheck::Kind::Block, kParameterBlockAddress, values, kParameterCount);
+  }
   UpdateControlStates();
 }
 

@@ -22,7 +22,8 @@ std::string WithoutTrailingBlanks(std::string text) {
 
 std::array<uint16_t, kParameterCount> MainDialog::ImageBlock() const {
   std::array<uint16_t, kParameterCount> block{};
-  for (int k = 0; k < kParameterCount; ++k) block[static_cast<size_t>(k)] = m_regTable[kParameterFirst + k].value;
+  for (int k = 0; k < kParameterCount; ++k)
+    block[static_cast<size_t>(k)] = m_regTable[kParameterFirst + k].value;
   return block;
 }
 
@@ -44,8 +45,8 @@ void MainDialog::OnSaveProfile() {
   if (HoldsUnwrittenEdits()) {
     m_status = kUnwritten;
   } else {
-    const ProfileOrigin origin{IsoLocalText(LocalNow()), PortLabel(), m_commSummary, m_link.m_slaveAddress,
-                               WithoutTrailingBlanks(m_slaveSettings)};
+    const ProfileOrigin origin{IsoLocalText(LocalNow()), PortLabel(), m_commSummary,
+                               m_link.m_slaveAddress, WithoutTrailingBlanks(m_slaveSettings)};
     const std::string suggested =
         JoinPath(DataFolder(), Printf("参数_地址%d.json", m_link.m_slaveAddress));
     if (const auto path = m_window.AskSaveFile("参数另存为", suggested, kFilter)) {

@@ -303,7 +303,8 @@ void RecordKeeper::ReadBackChecked(uint16_t address, std::vector<JournalChange> 
   check.portLine = m_dialog.LineSummary();
   check.slave = m_dialog.m_link.m_slaveAddress;
   check.function = kFnReadHolding;
-  check.changes = agrees ? std::vector<JournalChange>{{"读回", address, "", "", ""}} : std::move(differences);
+  check.changes =
+      agrees ? std::vector<JournalChange>{{"读回", address, "", "", ""}} : std::move(differences);
   if (!m_journal) m_journal = RecordFile::Journal(JournalHeader());
   const std::string path = JoinPath(m_journalFolder, LocalMonthText(check.when) + ".csv");
   const char* outcome = failed ? "读回失败" : agrees ? "读回一致" : "读回不一致";

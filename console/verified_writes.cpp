@@ -55,7 +55,8 @@ void MainDialog::ExpectReadBack(WriteCheck::Kind kind, uint16_t start, const uin
   m_writeCheck.written.assign(values, values + count);
   if (kind == WriteCheck::Kind::Block) {
     std::array<uint16_t, kParameterCount> written{};
-    for (int k = 0; k < kParameterCount && k < count; ++k) written[static_cast<size_t>(k)] = values[k];
+    for (int k = 0; k < kParameterCount && k < count; ++k)
+      written[static_cast<size_t>(k)] = values[k];
     m_writeCheck.meterLineChanged = ChangesMeterLine(MeterBlock(), written);
   } else if (kind == WriteCheck::Kind::Register) {
     m_writeCheck.meterLineChanged = IsMeterLineAddress(start);
@@ -111,7 +112,8 @@ bool MainDialog::CheckWrite(bool answered) {
   const std::vector<std::string> differences =
       ReadBackDifferences(check.start, check.written.data(), readBack.data(), count);
   m_status = differences.empty() ? OkText(check.kind) : ReadBackText(differences);
-  m_records->ReadBackChecked(check.start, ChangedRegisters(FindEntry(check.start), check.written.data(),
-                                                           readBack.data(), count));
+  m_records->ReadBackChecked(
+      check.start,
+      ChangedRegisters(FindEntry(check.start), check.written.data(), readBack.data(), count));
   return false;
 }

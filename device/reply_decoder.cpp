@@ -173,8 +173,7 @@ void DecodeParameters(MainDialog& dialog, const Registers& registers) {
   // another meter's block, which "写参数" would then write back to the meter addressed now.
   if (!dialog.ReplyFromMeterInUse()) return;
   // A reply to a request written before a profile was loaded keeps the loaded values out.
-  const bool loadHeld =
-      dialog.m_loadHeld && dialog.m_link.m_requestsWritten == dialog.m_loadStamp;
+  const bool loadHeld = dialog.m_loadHeld && dialog.m_link.m_requestsWritten == dialog.m_loadStamp;
   for (int k = 0; k < kParameterCount && registers.Has(k) && !loadHeld; ++k) {
     dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
   }

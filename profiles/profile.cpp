@@ -41,28 +41,50 @@ constexpr Kind kPeriod{0, kDayMinutes};
 constexpr Kind kBit{0, 1};
 
 constexpr Kind kKinds[kParameterCount] = {
-    {1, 247},                                                  // 从机地址
-    {0, 6},                                                    // 接线方式
-    kBit,                                                      // 通讯规约
-    {0, 2},                                                    // 奇偶校验
-    {0, 6},                                                    // 波特率
-    kRaw,                                                      // 电压量程
-    kRaw,                                                      // 电能单位
-    {0, kAny, Show::RatioLow, "PT"},                           // PT低位
-    {0, kAny, Show::RatioHigh},                                // PT高位
-    {0, kAny, Show::RatioLow, "CT"},                           // CT低位
-    {0, kAny, Show::RatioHigh},                                // CT高位
-    kSerial, kSerial, kSerial, kSerial,                        // SN_1 to SN_4
-    kBit,                                                      // 数据位
-    kBit,                                                      // 停止位
-    kRaw,                                                      // 锁定键盘
-    kRaw,                                                      // 语言
-    kPeriod, kPeriod, kPeriod, kPeriod, kPeriod, kPeriod, kPeriod, kPeriod,  // peak periods
-    kPeriod, kPeriod, kPeriod, kPeriod,                                      // valley periods
-    kRaw, kRaw, kRaw, kBit,                                    // Yk1: setpoint, delay, hold, enable
-    kRaw, kRaw, kRaw, kBit,                                    // Yk2
-    kRaw, kRaw, kRaw, kBit,                                    // Yk3
-    kRaw,                                                      // 电能指示
+    {1, 247},                         // 从机地址
+    {0, 6},                           // 接线方式
+    kBit,                             // 通讯规约
+    {0, 2},                           // 奇偶校验
+    {0, 6},                           // 波特率
+    kRaw,                             // 电压量程
+    kRaw,                             // 电能单位
+    {0, kAny, Show::RatioLow, "PT"},  // PT低位
+    {0, kAny, Show::RatioHigh},       // PT高位
+    {0, kAny, Show::RatioLow, "CT"},  // CT低位
+    {0, kAny, Show::RatioHigh},       // CT高位
+    kSerial,                          // SN_1
+    kSerial,                          // SN_2
+    kSerial,                          // SN_3
+    kSerial,                          // SN_4
+    kBit,                             // 数据位
+    kBit,                             // 停止位
+    kRaw,                             // 锁定键盘
+    kRaw,                             // 语言
+    kPeriod,                          // HTM_BEG0
+    kPeriod,                          // HTM_END0
+    kPeriod,                          // HTM_BEG1
+    kPeriod,                          // HTM_END1
+    kPeriod,                          // HTM_BEG2
+    kPeriod,                          // HTM_END2
+    kPeriod,                          // HTM_BEG3
+    kPeriod,                          // HTM_END3
+    kPeriod,                          // LTM_BEG0
+    kPeriod,                          // LTM_END0
+    kPeriod,                          // LTM_BEG1
+    kPeriod,                          // LTM_END1
+    kRaw,                             // Yk1定值
+    kRaw,                             // Yk1延时
+    kRaw,                             // Yk1返回
+    kBit,                             // Yk1使能
+    kRaw,                             // Yk2定值
+    kRaw,                             // Yk2延时
+    kRaw,                             // Yk2返回
+    kBit,                             // Yk2使能
+    kRaw,                             // Yk3定值
+    kRaw,                             // Yk3延时
+    kRaw,                             // Yk3返回
+    kBit,                             // Yk3使能
+    kRaw,                             // 电能指示
 };
 
 // Positions of the meter's own communication settings and of its serial number.
@@ -80,7 +102,9 @@ std::string UnitOf(int position) {
   return unit == " " ? std::string() : unit;
 }
 
-char Printable(unsigned byte) { return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.'; }
+char Printable(unsigned byte) {
+  return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+}
 
 // The register at `position` in the meter's terms.
 std::string Shown(const ParameterBlock& block, int position) {
@@ -94,7 +118,9 @@ std::string Shown(const ParameterBlock& block, int position) {
   return std::to_string(static_cast<int32_t>(ratio));
 }
 
-std::string Quoted(const std::string& text) { return "\"" + TruncateUtf8(text, kQuotedBytes) + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + TruncateUtf8(text, kQuotedBytes) + "\"";
+}
 
 // "第 5 项（0x0308 波特率）": an entry as a reason names it.
 std::string EntryName(std::size_t number, int position) {
@@ -200,9 +226,10 @@ std::string ProfileText(const ParameterBlock& block, const ProfileOrigin& origin
                       {"line", origin.line},
                       {"address", origin.address},
                       {"meter_line", origin.meterLine}};
-  std::string text = "{\n  \"format\": \"" + std::string(kFormat) + "\",\n  \"version\": " +
-                     std::to_string(kVersion) + ",\n  \"saved\": " +
-                     saved.dump(-1, ' ', false, kReplace) + ",\n  \"registers\": [\n";
+  std::string text = "{\n  \"format\": \"" + std::string(kFormat) +
+                     "\",\n  \"version\": " + std::to_string(kVersion) +
+                     ",\n  \"saved\": " + saved.dump(-1, ' ', false, kReplace) +
+                     ",\n  \"registers\": [\n";
   for (int position = 0; position < kParameterCount; ++position) {
     const Json entry = {{"address", Printf("0x%04X", Descriptor(position).address)},
                         {"name", Descriptor(position).name},
@@ -223,7 +250,8 @@ ProfileRead ParseProfile(const std::string& text) {
   } catch (const Json::parse_error& error) {
     return {std::nullopt, "参数文件不是有效的 JSON：" + Where(text, error.byte)};
   }
-  if (!duplicates.first.empty()) return {std::nullopt, "参数文件中键 " + Quoted(duplicates.first) + " 重复出现"};
+  if (!duplicates.first.empty())
+    return {std::nullopt, "参数文件中键 " + Quoted(duplicates.first) + " 重复出现"};
   if (!profile.is_object()) return {std::nullopt, "不是 Quorvel 参数文件：应为 JSON 对象"};
   const auto format = profile.find("format");
   if (format == profile.end() || *format != kFormat) {

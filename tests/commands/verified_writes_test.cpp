@@ -34,9 +34,11 @@ TEST_F(VerifiedWritesTest, TheClockAgreesWithinTwoSecondsPlusTheTimeSinceTheWrit
       {{2026, 0x0C1F, 0x173B, 0x3A00}, 0, ok},
       {{2027, 0x0101, 0x0000, 0x0000}, 0, ok},  // 2 s ahead, a new year
       {{2026, 0x0C1F, 0x173B, 0x3800}, 0, ok},  // 2 s behind
-      {{2027, 0x0101, 0x0000, 0x0100}, 0,
+      {{2027, 0x0101, 0x0000, 0x0100},
+       0,
        "读回不一致：仪表时钟 2027.1.1 0:00:01，写入 2026.12.31 23:59:58"},
-      {{2026, 0x0C1F, 0x173B, 0x3700}, 0,
+      {{2026, 0x0C1F, 0x173B, 0x3700},
+       0,
        "读回不一致：仪表时钟 2026.12.31 23:59:55，写入 2026.12.31 23:59:58"},
       {{2027, 0x0101, 0x0000, 0x0100}, 20, ok},  // 3 s ahead after 1 s on the wire
   };
@@ -60,8 +62,9 @@ TEST_F(VerifiedWritesTest, ABlockThatMovesTheMetersLineIsNotReadBack) {
   const size_t sent = Sent();
   EchoBlock();
   EXPECT_EQ(Sent(), sent);
-  EXPECT_EQ(Shown(IDC_STATUS), "已写入，仪表的通讯设定已改为 Modbus RTU,5:19200,EVEN,8,2，"
-                               "未读回：请将主机通讯设定改为与之相同后再读参数");
+  EXPECT_EQ(Shown(IDC_STATUS),
+            "已写入，仪表的通讯设定已改为 Modbus RTU,5:19200,EVEN,8,2，"
+            "未读回：请将主机通讯设定改为与之相同后再读参数");
 }
 
 TEST_F(VerifiedWritesTest, AReadBackThatFailsSaysNothingIsConfirmed) {
@@ -81,7 +84,7 @@ TEST_F(VerifiedWritesTest, AReplyOnItsWayDoesNotOverwriteALoadedProfile) {
   site[kRegCtLow - kParameterFirst] = 75;
   site[kRegCtLow + 1 - kParameterFirst] = 0;
   site[kRegWiring - kParameterFirst] = 2;
-  for (int k : {0, 2, 3, 4, 15, 16, 34, 38, 42}) site[k] = 1;  // codes a file may hold
+  for (int k : {0, 2, 3, 4, 15, 16, 34, 38, 42}) site[k] = 1;              // codes a file may hold
   for (int k = 19; k <= 30; ++k) site[k] = static_cast<uint16_t>(30 * k);  // times of day
   const std::string path = ::testing::TempDir() + "verified_writes_profile.json";
   ASSERT_FALSE(WriteProfile(path, ProfileText(site, {})));

@@ -139,7 +139,9 @@ const WriteCase kWriteCases[] = {
        const Bytes write = t.LastFrame();
        t.Answer(Closed(Bytes(write.begin(), write.begin() + 6)));
        std::vector<uint16_t> block(kParameterCount);
-       for (int k = 0; k < kParameterCount; ++k) block[k] = static_cast<uint16_t>(write[7 + 2 * k] << 8 | write[8 + 2 * k]);
+       for (int k = 0; k < kParameterCount; ++k) {
+         block[k] = static_cast<uint16_t>(write[7 + 2 * k] << 8 | write[8 + 2 * k]);
+       }
        t.Answer(HoldingReply(block));
      },
      {"1|COM1:9600,N,8,2|1|16|CT低位|0x0312|2586|60|0x003C|已确认",

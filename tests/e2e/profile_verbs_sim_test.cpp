@@ -99,15 +99,17 @@ TEST_F(ProfileVerbsOnABus, ASiteLoopShowsWritesAndVerifiesEachMeter) {
   const Outcome clamped =
       Run({"--apply-profile", file, "--port", "COM1", "--address", "3", "--yes"});
   EXPECT_EQ(clamped.status, 1);
-  EXPECT_EQ(clamped.out, "将修改 2 项：PT 100→200，CT 50→75\n读回不一致：CT低位（写入 75，读回 50）\n");
+  EXPECT_EQ(clamped.out,
+            "将修改 2 项：PT 100→200，CT 50→75\n读回不一致：CT低位（写入 75，读回 50）\n");
 
   // Both writes are journaled as the console journals its own, each followed by its read-back.
-  std::FILE* journal = OpenUserFile(sim.ConfigHome() + "/quorvel/journal/" +
-                                    LocalMonthText(LocalNow()) + ".csv", "rb");
+  std::FILE* journal = OpenUserFile(
+      sim.ConfigHome() + "/quorvel/journal/" + LocalMonthText(LocalNow()) + ".csv", "rb");
   ASSERT_NE(journal, nullptr);
   const std::string lines = Contents(journal);
-  for (const char* expected : {",3,读回,0x0300,,,,读回一致", ",3,CT低位,0x0312,75,50,0x0032,读回不一致",
-                               ",16,PT低位,0x030E,100,200,0x00C8,已确认"}) {
+  for (const char* expected :
+       {",3,读回,0x0300,,,,读回一致", ",3,CT低位,0x0312,75,50,0x0032,读回不一致",
+        ",16,PT低位,0x030E,100,200,0x00C8,已确认"}) {
     EXPECT_NE(lines.find(expected), std::string::npos) << expected << "\n" << lines;
   }
 }

@@ -54,9 +54,9 @@ TEST_F(ProfilesAtSimulatedMeter, AProfileRoundTripsThroughTheMeterRegisterForReg
 
   ParameterBlock site{};
   for (int k = 0; k < kParameterCount; ++k) site[k] = static_cast<uint16_t>(meter[k] + 100 + k);
-  site[1] = 3;                                                      // 接线方式 三相三线平衡
-  for (int k = 19; k <= 30; ++k) site[k] = static_cast<uint16_t>(60 * (k - 18));  // periods
-  for (int k : {34, 38, 42}) site[k] = meter[k] ^ 1u;               // enables
+  site[1] = 3;  // 接线方式 三相三线平衡
+  for (int k = 19; k <= 30; ++k) site[k] = static_cast<uint16_t>(60 * (k - 18));   // periods
+  for (int k : {34, 38, 42}) site[k] = meter[k] ^ 1u;                              // enables
   site[0] = 9, site[2] = 1, site[3] = 2, site[4] = 6, site[15] = 1, site[16] = 1;  // its line
   ASSERT_FALSE(WriteProfile(path, ProfileText(site, {})));
 
@@ -80,7 +80,7 @@ TEST_F(ProfilesAtSimulatedMeter, AMeterThatIgnoresAValueShowsTheDifference) {
   Begin({"--ignore-writes", "0312"});
   const ParameterBlock meter = dialog.ImageBlock();
   ParameterBlock site = meter;
-  site[9] = 75;   // CT低位: the meter keeps 50
+  site[9] = 75;  // CT低位: the meter keeps 50
   site[31] = 1200;
   ASSERT_FALSE(WriteProfile(path, ProfileText(site, {})));
   Menu(IDM_LOAD_PROFILE, path);

@@ -14,14 +14,14 @@ namespace {
 // Yk1 1.000 after 312 steps (shown 1.00), enabled.
 ParameterBlock MeterBlock() {
   ParameterBlock b{};
-  b[0] = 1;                                  // 从机地址
-  b[4] = 5;                                  // 波特率 9600
-  b[7] = 1;                                  // PT
-  b[9] = 50;                                 // CT
+  b[0] = 1;                                                        // 从机地址
+  b[4] = 5;                                                        // 波特率 9600
+  b[7] = 1;                                                        // PT
+  b[9] = 50;                                                       // CT
   b[11] = 0x5156, b[12] = 0x5332, b[13] = 0x3630, b[14] = 0x3031;  // QVS26001
-  b[19] = 480, b[20] = 660;                  // HTM_BEG0, HTM_END0
-  b[31] = 1000, b[32] = 312, b[33] = 313, b[34] = 1;  // Yk1
-  b[35] = 900;                               // Yk2定值 90.00
+  b[19] = 480, b[20] = 660;                                        // HTM_BEG0, HTM_END0
+  b[31] = 1000, b[32] = 312, b[33] = 313, b[34] = 1;               // Yk1
+  b[35] = 900;                                                     // Yk2定值 90.00
   return b;
 }
 
@@ -38,8 +38,9 @@ std::string Replace(std::string text, const std::string& from, const std::string
 TEST(Profile, SavedBlockReadsBackRegisterForRegister) {
   const ParameterBlock block = MeterBlock();
   const std::string text = ProfileText(block, kOrigin);
-  EXPECT_NE(text.find(R"({"address":"0x0302","name":"接线方式","raw":0,"unit":"","shown":"三相四线"})"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find(R"({"address":"0x0302","name":"接线方式","raw":0,"unit":"","shown":"三相四线"})"),
+      std::string::npos)
       << text;
   EXPECT_NE(text.find(R"("name":"CT低位","raw":50,"unit":"","shown":"50")"), std::string::npos);
   EXPECT_NE(text.find(R"("name":"HTM_END0","raw":660,"unit":"分","shown":"11:00")"),
@@ -63,7 +64,8 @@ TEST(Profile, BadFilesAreRefusedWithTheirReason) {
       {"[1, 2]", "不是 Quorvel 参数文件：应为 JSON 对象"},
       {Replace(good, "quorvel-profile", "workspace"), "\"format\" 应为 \"quorvel-profile\""},
       {Replace(good, "\"version\": 1", "\"version\": 2"), "\"version\" 应为 1"},
-      {Replace(good, "\"version\": 1", "\"version\": 1, \"version\": 1"), "键 \"version\" 重复出现"},
+      {Replace(good, "\"version\": 1", "\"version\": 1, \"version\": 1"),
+       "键 \"version\" 重复出现"},
       {Replace(good, "\"saved\"", "\"notes\""), "未知的键 \"notes\""},
       {Replace(good, wiring, R"("address":"0x0302","name":"接线方式","raw":7)"),
        "第 2 项（0x0302 接线方式）：值 7 超出范围（0 至 6）"},
@@ -131,8 +133,8 @@ TEST(Profile, ALoadNeverCarriesTheMeterLineOrSerialNumber) {
   const ParameterBlock meter = MeterBlock();
   const ParameterBlock loaded = WithProfile(meter, other);
   for (int position = 0; position < kParameterCount; ++position) {
-    const bool own = position == 0 || (position >= 2 && position <= 4) ||
-                     (position >= 11 && position <= 16);
+    const bool own =
+        position == 0 || (position >= 2 && position <= 4) || (position >= 11 && position <= 16);
     EXPECT_EQ(loaded[position], own ? meter[position] : uint16_t{1}) << position;
     EXPECT_EQ(ProfileCarries(position), !own) << position;
   }
@@ -146,13 +148,13 @@ TEST(Profile, ChangesReadInTheMetersTerms) {
   const ParameterBlock meter = MeterBlock();
   EXPECT_EQ(ChangesText(BlockChanges(meter, meter)), "与仪表一致，无需写入");
   ParameterBlock site = meter;
-  site[9] = 75;         // CT 50 → 75
-  site[7] = 0x86A0;     // PT 1 → 100000 across both halves
+  site[9] = 75;      // CT 50 → 75
+  site[7] = 0x86A0;  // PT 1 → 100000 across both halves
   site[8] = 1;
-  site[1] = 2;          // 三相三线
-  site[31] = 1200;      // Yk1定值
-  site[32] = 313;       // one step more, the same shown text
-  site[20] = 690;       // 11:30
+  site[1] = 2;      // 三相三线
+  site[31] = 1200;  // Yk1定值
+  site[32] = 313;   // one step more, the same shown text
+  site[20] = 690;   // 11:30
   EXPECT_EQ(ChangesText(BlockChanges(meter, site)),
             "将修改 6 项：接线方式 三相四线→三相三线，PT 1→100000，CT 50→75，"
             "HTM_END0 11:00→11:30，Yk1定值 1.000→1.200，Yk1延时 1.00（312）→1.00（313）");

@@ -165,7 +165,8 @@ bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o
   if (name == "--wrong-count") return ParseFaultRule(value, o.faults.wrongCount);
   if (name == "--ignore-writes") {
     // A register's address in hex, as the console's register browser shows it: 0312 or 0x0312.
-    const std::string digits = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0 ? value.substr(2) : value;
+    const std::string digits =
+        value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0 ? value.substr(2) : value;
     if (digits.empty() || digits.size() > 4 ||
         digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
       return false;
