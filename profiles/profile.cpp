@@ -249,6 +249,9 @@ ProfileRead ParseProfile(const std::string& text) {
     profile = Json::parse(text, std::ref(duplicates));
   } catch (const Json::parse_error& error) {
     return {std::nullopt, "参数文件不是有效的 JSON：" + Where(text, error.byte)};
+  } catch (const Json::exception&) {
+    // A number no double holds ("1e400"): the reader refuses it outside its syntax errors.
+    return {std::nullopt, "参数文件不是有效的 JSON：数值超出范围"};
   }
   if (!duplicates.first.empty())
     return {std::nullopt, "参数文件中键 " + Quoted(duplicates.first) + " 重复出现"};

@@ -62,6 +62,7 @@ TEST(Profile, BadFilesAreRefusedWithTheirReason) {
       {good.substr(0, good.size() / 2), "参数文件不是有效的 JSON：第 "},
       {"", "参数文件不是有效的 JSON：第 1 行第 1 列"},
       {"[1, 2]", "不是 Quorvel 参数文件：应为 JSON 对象"},
+      {"{\"format\": 1e400}", "参数文件不是有效的 JSON：数值超出范围"},  // once ended the program
       {Replace(good, "quorvel-profile", "workspace"), "\"format\" 应为 \"quorvel-profile\""},
       {Replace(good, "\"version\": 1", "\"version\": 2"), "\"version\" 应为 1"},
       {Replace(good, "\"version\": 1", "\"version\": 1, \"version\": 1"),
