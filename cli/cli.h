@@ -20,3 +20,14 @@ const char* VerbUsage();
 int RunScanVerb(const std::vector<std::string>& options, std::FILE* out, std::FILE* err);
 // `--ports`: what every COMn stands for and the adapters in the port list.
 int RunPortsVerb(std::FILE* out);
+// `--save-profile FILE`: the parameter block of the meter addressed into a profile file.
+int RunSaveProfileVerb(const std::vector<std::string>& options, std::FILE* out, std::FILE* err);
+// `--apply-profile FILE`: the differences a profile makes to the meter addressed, written with
+// --yes and read back. 0 written and verified (or nothing to change), 1 the meter holds other
+// values after the write, 2 a refused file, a bad option or a line error, 3 differences shown
+// and nothing written.
+int RunApplyProfileVerb(const std::vector<std::string>& options, std::FILE* out, std::FILE* err);
+
+// A port as the options name it: "COM3", "com3" or "3"; an adapter's path; or an adapter's name
+// as the port list shows it. nullopt when it names none.
+std::optional<std::string> PortOfOption(const std::string& text);

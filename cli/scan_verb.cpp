@@ -45,26 +45,11 @@ std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high
   return n.value;
 }
 
-// "COM3", "com3" or "3"; an adapter's path; or an adapter's name as the port list shows it.
-std::optional<std::string> PortOf(const std::string& text) {
-  std::string number = Upper(text);
-  if (number.rfind("COM", 0) == 0) number = number.substr(3);
-  if (const auto n = Number(number, 1, 255); n && number.find_first_not_of("0123456789") == std::string::npos) {
-    if (*n <= 9) return "COM" + std::to_string(*n);
-    return "\\\\.\\COM" + std::to_string(*n);  // a COM port Windows numbers above 9
-  }
-  if (text.rfind('/', 0) == 0 || text.rfind("\\\\.\\", 0) == 0) return text;
-  for (const PortEntry& adapter : ListAdapters()) {
-    if (adapter.name == text) return adapter.path;
-  }
-  return std::nullopt;
-}
-
 // Reads one option's value into the request; the reason when it is none the scan takes.
 std::optional<std::string> Apply(const std::string& name, const std::string& value,
                                  ScanRequest& r) {
   if (name == "--port") {
-    const auto port = PortOf(value);
+    const auto port = PortOfOption(value);
     if (!port) return "no port named " + value + " (see quorvel --ports)";
     r.port = *port;
   } else if (name == "--addresses") {
@@ -197,6 +182,21 @@ class Printer : public ScanListener {
 };
 
 }  // namespace
+
+// "COM3", "com3" or "3"; an adapter's path; or an adapter's name as the port list shows it.
+std::optional<std::string> PortOfOption(const std::string& text) {
+  std::string number = Upper(text);
+  if (number.rfind("COM", 0) == 0) number = number.substr(3);
+  if (const auto n = Number(number, 1, 255); n && number.find_first_not_of("0123456789") == std::string::npos) {
+    if (*n <= 9) return "COM" + std::to_string(*n);
+    return "\\\\.\\COM" + std::to_string(*n);  // a COM port Windows numbers above 9
+  }
+  if (text.rfind('/', 0) == 0 || text.rfind("\\\\.\\", 0) == 0) return text;
+  for (const PortEntry& adapter : ListAdapters()) {
+    if (adapter.name == text) return adapter.path;
+  }
+  return std::nullopt;
+}
 
 int RunScanVerb(const std::vector<std::string>& options, std::FILE* out, std::FILE* err) {
   ScanRequest request;

@@ -128,7 +128,9 @@ void MainDialog::OnSyncClock() {
   m_regTable[kClockFirst + 3].value = BytePair(now.second, 0);
   uint16_t values[4];
   for (int k = 0; k < 4; ++k) values[k] = m_regTable[kClockFirst + k].value;
-  LogSend(m_link.WriteClock(values));
+  const bool sent = m_link.WriteClock(values);
+  LogSend(sent);
+  if (sent) ExpectReadBack(WriteCheck::Kind::Clock, m_regTable[kClockFirst].address, values, 4);
   UpdateControlStates();
 }
 

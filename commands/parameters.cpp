@@ -102,7 +102,11 @@ void MainDialog::OnWriteParameters() {
   if (!EditorsAllowSend() || !BlockReadFromMeterInUse()) return;
   uint16_t values[kParameterCount];
   for (int k = 0; k < kParameterCount; ++k) values[k] = m_regTable[kParameterFirst + k].value;
-  LogSend(m_link.WriteParameters(values));
+  const bool sent = m_link.WriteParameters(values);
+  LogSend(sent);
+  if (sent) {
+    ExpectReadBack(WriteCheck::Kind::Block, kParameterBlockAddress, values, kParameterCount);
+  }
   UpdateControlStates();
 }
 

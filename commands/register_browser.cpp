@@ -87,7 +87,10 @@ void MainDialog::OnWriteRegister() {
   }
   if (value) {
     m_regPending.reset();
-    LogSend(m_link.WriteRegister(m_regTable[m_regIndex].address, *value));
+    const uint16_t address = m_regTable[m_regIndex].address;
+    const bool sent = m_link.WriteRegister(address, *value);
+    LogSend(sent);
+    if (sent) ExpectReadBack(WriteCheck::Kind::Register, address, &*value, 1);
   } else {
     RefreshDisplay();
   }

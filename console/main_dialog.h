@@ -11,6 +11,7 @@
 
 #include "console/host_settings.h"
 #include "console/line_watch.h"
+#include "console/write_check.h"
 #include "device/register_table.h"
 #include "device/text_number.h"
 #include "link/modbus_link.h"
@@ -132,6 +133,23 @@ class MainDialog : public DialogHandler {
 
   // The menu bar (menu_commands.cpp).
   void OnScanBus();
+
+  // Parameter profiles (profile_commands.cpp): 文件 → "参数另存为…" and "载入参数…".
+  void OnSaveProfile();
+  void OnLoadProfile();
+  // The parameter block as the image holds it now; as the meter was last read to hold it
+  // (m_readValues, the image where a register was never read); whether the image holds edits
+  // not yet written.
+  std::array<uint16_t, kParameterCount> ImageBlock() const;
+  std::array<uint16_t, kParameterCount> MeterBlock() const;
+  bool HoldsUnwrittenEdits() const;
+
+  // Verified writes (verified_writes.cpp). After a write went out, its echo is followed by a
+  // read-back of what was written; CheckWrite, run by the completion handler, takes the next
+  // step and says in 提示信息 whether the meter holds what was written. True when it sent the
+  // read-back.
+  void ExpectReadBack(WriteCheck::Kind kind, uint16_t start, const uint16_t* values, int count);
+  bool CheckWrite(bool answered);
 
   // Line watch (line_watch.cpp): reasons, a lost device and the retries that bring it back.
   void WatchLine();
@@ -343,6 +361,12 @@ class MainDialog : public DialogHandler {
   bool m_portLent = false;
   // Tests: what the scan window is given before it opens (its line and clock).
   std::function<void(class ScanWindow&)> m_scanSetup;
+  // The write being checked, if any.
+  WriteCheck m_writeCheck;
+  // A profile was loaded while a transaction was outstanding: a block reply to a request
+  // written before the load (the requests written were this many) does not overwrite it.
+  bool m_loadHeld = false;
+  uint32_t m_loadStamp = 0;
   // The local clock the clock command reads; tests put a fixed time here.
   std::function<LocalTime()> m_localTime;
   // What the meter in use last said each register holds (a reply to a read, the echo of a

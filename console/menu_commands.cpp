@@ -28,6 +28,12 @@ void MainDialog::OnMenuCommand(int commandId) {
     case IDM_SCAN_BUS:
       OnScanBus();
       break;
+    case IDM_SAVE_PROFILE:
+      OnSaveProfile();
+      break;
+    case IDM_LOAD_PROFILE:
+      OnLoadProfile();
+      break;
     case IDM_HELP_ABOUT:
       m_window.ShowAboutBox();
       break;

@@ -293,6 +293,24 @@ std::optional<JournalWrite> RecordKeeper::DescribeWrite() const {
 
 void RecordKeeper::LineReopened() { CapturePort(CaptureWhat::Reopened); }
 
+void RecordKeeper::ReadBackChecked(uint16_t address, std::vector<JournalChange> differences,
+                                   bool failed) {
+  Spent spent(*this);
+  const bool agrees = differences.empty();
+  JournalWrite check;
+  check.when = LocalNow();
+  check.user = m_user.empty() ? UserName() : m_user;
+  check.portLine = m_dialog.LineSummary();
+  check.slave = m_dialog.m_link.m_slaveAddress;
+  check.function = kFnReadHolding;
+  check.changes =
+      agrees ? std::vector<JournalChange>{{"读回", address, "", "", ""}} : std::move(differences);
+  if (!m_journal) m_journal = RecordFile::Journal(JournalHeader());
+  const std::string path = JoinPath(m_journalFolder, LocalMonthText(check.when) + ".csv");
+  const char* outcome = failed ? "读回失败" : agrees ? "读回一致" : "读回不一致";
+  m_journal->HandNumbered(path, JournalLines(check, outcome));
+}
+
 // The journal is given the longest to finish; what it still could not write is said on standard
 // error, there being no window left to say it in.
 void RecordKeeper::Close() {

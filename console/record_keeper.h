@@ -45,6 +45,10 @@ class RecordKeeper : public LinkObserver {
   // the data log.
   void TransactionEnded(int32_t result, int32_t kind, bool answered);
   void LineReopened();  // the port was opened again: a line of the capture
+  // The read-back that checked a write ended: its entry (function 3) with the registers the meter
+  // holds otherwise than written, or one line "读回" when all agree (or when it failed: 读回失败).
+  void ReadBackChecked(uint16_t address, std::vector<JournalChange> differences,
+                       bool failed = false);
   // The console closes: a write still outstanding is journaled "未确认", and the files finish.
   void Close();
 

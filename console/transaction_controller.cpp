@@ -62,6 +62,7 @@ void MainDialog::OnTimer(int timerId) {
   if (timerId == m_timerId) {
     WatchLine();
     m_link.PumpReceive();
+    if (m_writeCheck.kind != WriteCheck::Kind::None) ++m_writeCheck.ticks;
   }
   if (m_link.m_ticks != 0 || m_autoPoll == 0) return;
 
@@ -104,10 +105,18 @@ int32_t MainDialog::OnLinkDone(int32_t result, int32_t timedOut) {
   RefreshDisplay();
   UpdateControlStates();
   m_records->TransactionEnded(result, timedOut, answered);
+  // A write's echo is followed by its read-back (journaled after the write it checks), which a
+  // held-back clear waits for in turn.
+  bool readingBack = false;
+  if (m_writeCheck.kind != WriteCheck::Kind::None) {
+    readingBack = CheckWrite(answered);
+    RefreshDisplay();
+    UpdateControlStates();
+  }
 
   // The event-log clear waited for this completion so that it would not replace the transaction
   // that was outstanding; the link is idle now.
-  if (m_clearPending) {
+  if (m_clearPending && !readingBack) {
     m_clearPending = false;
     SendClearEvents();
   }

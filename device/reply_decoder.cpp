@@ -172,7 +172,9 @@ void DecodeParameters(MainDialog& dialog, const Registers& registers) {
   // Written before the slave address, framing, port or line changed, or before a reopen: maybe
   // another meter's block, which "写参数" would then write back to the meter addressed now.
   if (!dialog.ReplyFromMeterInUse()) return;
-  for (int k = 0; k < kParameterCount && registers.Has(k); ++k) {
+  // A reply to a request written before a profile was loaded keeps the loaded values out.
+  const bool loadHeld = dialog.m_loadHeld && dialog.m_link.m_requestsWritten == dialog.m_loadStamp;
+  for (int k = 0; k < kParameterCount && registers.Has(k) && !loadHeld; ++k) {
     dialog.m_regTable[kParameterFirst + k].value = registers.U16(k);
   }
   // Only a whole block makes the image fit to be written back to the meter.

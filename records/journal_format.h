@@ -14,7 +14,9 @@
 //   用户           the login name the console ran as
 //   端口与线路     the port and line as the summary shows them ("COM1:9600,N,8,2")
 //   从机地址       the slave addressed
-//   功能码         5, 6, 9 or 16
+//   功能码         5, 6, 9 or 16; 3 for the read-back that checked a write (its lines: each
+//                  register the meter holds otherwise than written, 原值 what was written, 新值
+//                  what was read back; or one line "读回" when all agree)
 //   寄存器         the register's name ("CT低位", "Yk1定值"; "时钟", "事件记录", a Yk channel;
 //                  "无变化" for a parameter write that changed nothing)
 //   地址           its address (a coil's for a Yk channel)
@@ -41,6 +43,11 @@ struct JournalWrite {
   uint8_t function = 0;
   std::vector<JournalChange> changes;
 };
+
+// One change per register of the table from index `first` whose value differs between `before`
+// and `after`, both as the window shows them, the raw value `after`'s.
+std::vector<JournalChange> ChangedRegisters(int first, const uint16_t* before,
+                                            const uint16_t* after, int count);
 
 std::string JournalHeader();
 // The lines of the write with its outcome, each ended, without the write number, which the

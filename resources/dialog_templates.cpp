@@ -394,6 +394,7 @@ const ControlTemplate kScanControls[] = {
 
 // The menu bar above the main dialog.
 constexpr MenuItemTemplate kFileMenu[] = {
+    {IDM_SAVE_PROFILE, "参数另存为…"}, {IDM_LOAD_PROFILE, "载入参数…"}, {0, ""},
     {IDM_TRACE_START, "记录通讯…"}, {IDM_TRACE_STOP, "停止记录通讯"},
     {IDM_LOG_START, "记录数据…"},   {IDM_LOG_STOP, "停止记录数据"},
     {IDM_OPEN_JOURNAL, "打开操作记录文件夹"}, {0, ""},

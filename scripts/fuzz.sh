@@ -8,9 +8,9 @@ seconds=${1:-60}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 
-declare -A max_len=([fuzz_assembler]=4096 [fuzz_decode]=300 [fuzz_text]=110000)
+declare -A max_len=([fuzz_assembler]=4096 [fuzz_decode]=300 [fuzz_text]=110000 [fuzz_profile]=20000)
 status=0
-for target in fuzz_assembler fuzz_decode fuzz_text; do
+for target in fuzz_assembler fuzz_decode fuzz_text fuzz_profile; do
   name=${target#fuzz_}
   work=build-fuzz/corpus/$name
   mkdir -p "$work" build-fuzz/artifacts

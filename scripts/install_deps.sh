@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl1-mesa-dev
-  libmodbus-dev
+  libmodbus-dev nlohmann-json3-dev
   python3 python3-pymodbus python3-serial python3-serial-asyncio
   fonts-noto-cjk xvfb xauth imagemagick x11-utils
   g++-mingw-w64-x86-64 wine wine64 xdotool
@@ -16,7 +16,7 @@ packages=(
   dpkg-dev file desktop-file-utils appstream
 )
 if [[ ${1:-} == --console ]]; then
-  packages=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev fonts-noto-cjk
+  packages=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev nlohmann-json3-dev fonts-noto-cjk
             xvfb xauth imagemagick)
 fi
 

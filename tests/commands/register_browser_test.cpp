@@ -237,6 +237,10 @@ TEST_F(RegisterBrowserTest, WriteRegisterSendsTheTypedValueToTheTypedRegisterInE
     Echo();
     EXPECT_EQ(Value(140), 5);
     EXPECT_EQ(Value(139), 1);
+    // The read-back of the register written, a transaction of its own.
+    EXPECT_EQ(LastFrame(), Closed({0x01, 0x03, 0x03, 0x02, 0x00, 0x01}));
+    Answer(Closed({0x01, 0x03, 0x02, 0x00, 0x05}));
+    EXPECT_EQ(Shown(1072), "寄存器已写入，读回一致");
   }
   window.Click(1088);  // a later "写参数" sends the slave address as the meter has it
   EXPECT_EQ(LastFrame()[7], 0x00);

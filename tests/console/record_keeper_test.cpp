@@ -134,9 +134,19 @@ const WriteCase kWriteCases[] = {
        t.Edit(IDC_CT, "60");  // CT 0x0B1B0A1A as read becomes 60: both halves change
        t.window.Click(IDC_WRITE_PARAMS);
      },
-     [](RecordsTest& t) { t.Answer(Closed(Bytes(t.LastFrame().begin(), t.LastFrame().begin() + 6))); },
+     [](RecordsTest& t) {
+       // The echo, then the read-back of the block as written, journaled after the write.
+       const Bytes write = t.LastFrame();
+       t.Answer(Closed(Bytes(write.begin(), write.begin() + 6)));
+       std::vector<uint16_t> block(kParameterCount);
+       for (int k = 0; k < kParameterCount; ++k) {
+         block[k] = static_cast<uint16_t>(write[7 + 2 * k] << 8 | write[8 + 2 * k]);
+       }
+       t.Answer(HoldingReply(block));
+     },
      {"1|COM1:9600,N,8,2|1|16|CT低位|0x0312|2586|60|0x003C|已确认",
-      "1|COM1:9600,N,8,2|1|16|CT高位|0x0314|2843|0|0x0000|已确认"}},
+      "1|COM1:9600,N,8,2|1|16|CT高位|0x0314|2843|0|0x0000|已确认",
+      "2|COM1:9600,N,8,2|1|3|读回|0x0300||||读回一致"}},
     {"RegisterRefused",
      [](RecordsTest& t) {
        t.Edit(IDC_REG_HEX, "5");
@@ -144,14 +154,18 @@ const WriteCase kWriteCases[] = {
        t.window.Click(IDC_WRITE_REGISTER);
      },
      [](RecordsTest& t) { t.Answer(Closed({1, 0x86, 0x02})); },
-     {"2|COM1:9600,N,8,2|1|6|接线方式|0x0302|530|三相四线平衡|0x0005|异常 02（非法数据地址）"}},
+     {"3|COM1:9600,N,8,2|1|6|接线方式|0x0302|530|三相四线平衡|0x0005|异常 02（非法数据地址）"}},
     {"RegisterEchoedOtherwise",
      [](RecordsTest& t) {
        t.Edit(IDC_REG_HEX, "2");
        t.window.Click(IDC_WRITE_REGISTER);
      },
-     [](RecordsTest& t) { t.Answer(Closed({1, 6, 0x03, 0x02, 0x00, 0x03})); },
-     {"3|COM1:9600,N,8,2|1|6|接线方式|0x0302|530|三相三线|0x0002|回显不符（03 02 00 03）"}},
+     [](RecordsTest& t) {
+       t.Answer(Closed({1, 6, 0x03, 0x02, 0x00, 0x03}));
+       t.Answer(HoldingReply({3}));  // the read-back: the meter holds what it echoed
+     },
+     {"4|COM1:9600,N,8,2|1|6|接线方式|0x0302|530|三相三线|0x0002|回显不符（03 02 00 03）",
+      "5|COM1:9600,N,8,2|1|3|接线方式|0x0302|三相三线|三相三线平衡|0x0003|读回不一致"}},
     {"OutputTimedOut",
      [](RecordsTest& t) {
        t.window.Click(IDC_READ_YK);
@@ -162,7 +176,7 @@ const WriteCase kWriteCases[] = {
        t.window.Click(IDC_EXECUTE_YK);
      },
      [](RecordsTest& t) { t.window.Ticks(60); },
-     {"4|COM1:9600,N,8,2|1|5|Yk通道 1|0x0001|合|分|0x0000|超时"}},
+     {"6|COM1:9600,N,8,2|1|5|Yk通道 1|0x0001|合|分|0x0000|超时"}},
     {"ClockWithADamagedReply",
      [](RecordsTest& t) {
        std::vector<uint16_t> realtime(kRealtimeCount, 0);
@@ -179,7 +193,7 @@ const WriteCase kWriteCases[] = {
        echo.back() ^= 0xFF;
        t.Answer(echo);
      },
-     {"5|COM1:9600,N,8,2|1|16|时钟|0x0082|2026.12.7 10:14:59|2026.12.7 10:15:02|"
+     {"7|COM1:9600,N,8,2|1|16|时钟|0x0082|2026.12.7 10:14:59|2026.12.7 10:15:02|"
       "07EA 0C07 0A0F 0200|应答校验错误"}},
     {"ClearEventsWhenTheLineIsLost",
      [](RecordsTest& t) {
@@ -194,7 +208,7 @@ const WriteCase kWriteCases[] = {
        t.wire->openFails = false;
        t.window.Ticks(25);  // open again
      },
-     {"6|COM1:9600,N,8,2|1|9|事件记录|0x0000||全部清除||串口断开"}},
+     {"8|COM1:9600,N,8,2|1|9|事件记录|0x0000||全部清除||串口断开"}},
     {"ParametersUnchangedAtClose",
      [](RecordsTest& t) {
        t.window.Click(IDC_READ_PARAMS);  // the reopen asked for the block again
@@ -202,7 +216,7 @@ const WriteCase kWriteCases[] = {
        t.window.Click(IDC_WRITE_PARAMS);
      },
      [](RecordsTest& t) { t.dialog.OnDestroy(); },
-     {"7|COM1:9600,N,8,2|1|16|无变化|0x0300||||未确认"}},
+     {"9|COM1:9600,N,8,2|1|16|无变化|0x0300||||未确认"}},
 };
 
 // In turn, one journal: each write adds its lines, numbered on, when its transaction ends.

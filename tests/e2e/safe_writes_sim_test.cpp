@@ -34,6 +34,8 @@ std::string WriteBlock(const std::array<uint16_t, kParameterCount>& values) {
 }
 
 const std::string kReadSlaveAddress = Frame({0x01, 0x03, 0x03, 0x00, 0x00, 0x01});
+// The read-back that follows every write of the block.
+const std::string kReadBlock = Frame({0x01, 0x03, 0x03, 0x00, 0x00, 0x2C});
 
 class SafeWritesAtSimulatedMeter : public e2e::ConsoleOnLine {
  protected:
@@ -102,12 +104,13 @@ TEST_F(SafeWritesAtSimulatedMeter, AParameterWriteCarriesOnlyWhatWasTyped) {
   ASSERT_TRUE(Transact([&] { window.Click(1088); }));
   expected[148 - kParameterFirst] = 75;
   expected[149 - kParameterFirst] = 0;
-  EXPECT_EQ(NewFrames(), std::vector<std::string>{WriteBlock(expected)});
+  EXPECT_EQ(NewFrames(), (std::vector<std::string>{WriteBlock(expected), kReadBlock}));
 }
 
 // With 0300 selected, 5 meant for 0302 once went to 0300: the meter's own address.
 TEST_F(SafeWritesAtSimulatedMeter, TheRegisterBrowserWritesTheTypedValueToTheTypedRegister) {
-  const std::string expected = Frame({0x01, 0x06, 0x03, 0x02, 0x00, 0x05});
+  const std::vector<std::string> expected = {Frame({0x01, 0x06, 0x03, 0x02, 0x00, 0x05}),
+                                             Frame({0x01, 0x03, 0x03, 0x02, 0x00, 0x01})};
   for (const bool numberFirst : {true, false}) {
     SCOPED_TRACE(numberFirst ? "number first" : "value first");
     window.Type(1073, "300");
@@ -116,7 +119,7 @@ TEST_F(SafeWritesAtSimulatedMeter, TheRegisterBrowserWritesTheTypedValueToTheTyp
     Edit(numberFirst ? 1073 : 1074, numberFirst ? "302" : "5");
     TypeAndClick(numberFirst ? 1074 : 1073, numberFirst ? "5" : "302", 1077);
     ASSERT_TRUE(TickUntil([&] { return Idle(); }));
-    EXPECT_EQ(NewFrames(), std::vector<std::string>{expected});
+    EXPECT_EQ(NewFrames(), expected);  // the write and its read-back
     ExpectNothingSentSinceLastLook();
     EXPECT_EQ(Text(1074), "0001");  // the meter still answers at address 1
   }
@@ -195,7 +198,7 @@ TEST_F(SafeWritesAtSimulatedMeter, ABlockIsWrittenOnlyToTheMeterItWasReadFrom) {
   const std::array<uint16_t, kParameterCount> block = Block();
   NewFrames();
   ASSERT_TRUE(Transact([&] { window.Click(1088); }));
-  EXPECT_EQ(NewFrames(), std::vector<std::string>{WriteBlock(block)});
+  EXPECT_EQ(NewFrames(), (std::vector<std::string>{WriteBlock(block), kReadBlock}));
 }
 
 }  // namespace

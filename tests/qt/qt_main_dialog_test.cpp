@@ -50,8 +50,9 @@ TEST_F(QtMainTemplateTest, TheDialogIsItsDialogUnitsInPixelsUnderTheMenuBarAndFi
     menus << menu->text();
     for (QAction* item : menu->menu()->actions()) menus << item->text();
   }
-  EXPECT_EQ(menus, QStringList({"文件", "记录通讯…", "停止记录通讯", "记录数据…", "停止记录数据",
-                                "打开操作记录文件夹", "", "退出", "工具", "扫描总线…", "帮助", "关于"}));
+  EXPECT_EQ(menus, QStringList({"文件", "参数另存为…", "载入参数…", "", "记录通讯…",
+                                "停止记录通讯", "记录数据…", "停止记录数据", "打开操作记录文件夹", "",
+                                "退出", "工具", "扫描总线…", "帮助", "关于"}));
 }
 
 TEST_F(QtMainTemplateTest, EveryControlLiesInsideTheWindowAndNoTwoFieldsOrButtonsOverlap) {

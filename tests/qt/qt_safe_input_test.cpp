@@ -80,14 +80,22 @@ class QtSafeInputTest : public ::testing::Test {
     QCoreApplication::processEvents();
   }
 
-  // The meter's echo of the parameter write, handled as the next tick and its completion.
+  // The meter's echo of the parameter write, then its answer to the read-back that follows (it
+  // holds the block written), each handled as the next tick and its completion.
   void EchoWrite() {
-    Bytes echo(wire->written.back().begin(), wire->written.back().begin() + 6);
+    const Bytes write = wire->written.back();
+    Bytes echo(write.begin(), write.begin() + 6);
     echo.resize(8);
     CloseFrame(echo.data(), 8);
-    wire->Feed(echo);
-    dialog.OnTimerMessage(dialog.m_timerId);
-    QCoreApplication::processEvents();
+    Bytes readBack = {write[0], 0x03, 2 * kParameterCount};
+    readBack.insert(readBack.end(), write.begin() + 7, write.begin() + 7 + 2 * kParameterCount);
+    readBack.resize(readBack.size() + 2);
+    CloseFrame(readBack.data(), static_cast<uint16_t>(readBack.size()));
+    for (const Bytes& reply : {echo, readBack}) {
+      wire->Feed(reply);
+      dialog.OnTimerMessage(dialog.m_timerId);
+      QCoreApplication::processEvents();
+    }
     ASSERT_TRUE(window.IsControlEnabled(IDC_WRITE_PARAMS));
   }
 

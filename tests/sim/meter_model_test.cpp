@@ -198,6 +198,22 @@ TEST(MeterModel, ARefusedBlockWriteChangesNothing) {
   EXPECT_EQ(m.Parameter(param::kPtLow), 100);
 }
 
+// A meter that ignores writes to one register answers them as taken and keeps that register.
+TEST(MeterModel, KeepsTheIgnoredRegisterThroughBlockAndSingleWrites) {
+  MeterModel m(1, kMorning);
+  m.IgnoreWritesTo(0x0312);  // CT低位
+  uint16_t block[kParameterCount];
+  for (int i = 0; i < kParameterCount; ++i) block[i] = m.Parameter(i);
+  block[param::kPtLow] = 200;
+  block[param::kCtLow] = 75;
+  EXPECT_EQ(m.WriteRegisters(kParameterFirst, block, kParameterCount), Refusal::kNone);
+  EXPECT_EQ(m.Parameter(param::kPtLow), 200);
+  EXPECT_EQ(m.Parameter(param::kCtLow), 50);
+  const uint16_t ct = 80;
+  EXPECT_EQ(m.WriteRegisters(0x0312, &ct, 1), Refusal::kNone);
+  EXPECT_EQ(m.Parameter(param::kCtLow), 50);
+}
+
 TEST(MeterModel, SerialSettingsComeFromTheParameterBlock) {
   MeterModel m(1, kMorning);
   const uint16_t settings[] = {7, 0, 1, 2, 6};  // address 7, Modbus ASCII, even parity, 19200

@@ -44,9 +44,10 @@ TEST(SimOptions, ReadsEveryOptionInBothSpellings) {
   ASSERT_EQ(o.meters.size(), 1u);
   EXPECT_EQ(Describe(o.meters[0]), "7 ascii 4800 even 7 1");
   ASSERT_TRUE(Parse({"--drop", "0.1", "--corrupt-crc=@4", "--delay", "@2,@5:800", "--noise", "once",
-                     "--wrong-count", "0.5", "--garble-wrong-speed"},
+                     "--wrong-count", "0.5", "--garble-wrong-speed", "--ignore-writes", "0x0312"},
                     o, error))
       << error;
+  EXPECT_EQ(o.ignoreWrites, 0x0312);
   EXPECT_TRUE(o.garbleWrongSpeed);
   EXPECT_EQ(o.seed, 99u);
   EXPECT_TRUE(o.seedGiven);
@@ -120,7 +121,7 @@ TEST(SimOptions, RefusesUnknownOptionsAndBadOrMissingValues) {
       {"--bogus"},          {"--port"},           {"--port", "COM0"},       {"--port", "LPT1"},
       {"--address", "0"},   {"--address", "248"}, {"--seed", "-1"},         {"--drop", "2"},
       {"--delay", "0.1:"},  {"--delay", "0.1:x"}, {"--noise", "sometimes"}, {"stray"},
-      {"--protocol", "tcp"}};
+      {"--protocol", "tcp"}, {"--ignore-writes", "CT"}, {"--ignore-writes", "0x10000"}};
   for (const auto& args : bad) {
     SimOptions o;
     std::string error;
@@ -137,7 +138,7 @@ TEST(SimOptions, HelpNamesEveryOption) {
   for (const char* name :
        {"--port", "--by-id", "--address", "--protocol", "--baud", "--parity", "--data-bits",
         "--stop-bits", "--garble-wrong-speed", "--seed", "--verbose", "--drop", "--corrupt-crc",
-        "--delay", "--noise", "--wrong-count"}) {
+        "--delay", "--noise", "--wrong-count", "--ignore-writes"}) {
     EXPECT_NE(HelpText().find(name), std::string::npos) << name;
   }
 }

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   busOptions.garbleWrongSpeed = options.garbleWrongSpeed;
   MeterBus bus(options.meters, LocalTimeNow(), busOptions, faults, pty,
                options.verbose ? stderr : nullptr);
+  for (size_t k = 0; k < bus.Size(); ++k) bus.Meter(k).model.IgnoreWritesTo(options.ignoreWrites);
   static const char* const kParity[3] = {"no parity", "odd parity", "even parity"};
   static const char* const kProtocol[2] = {"Modbus RTU", "Modbus ASCII"};
   for (size_t k = 0; k < bus.Size(); ++k) {

@@ -319,13 +319,27 @@ Refusal MeterModel::CheckParameters(const std::array<uint16_t, kParameterCount>&
   return Refusal::kNone;
 }
 
+void MeterModel::KeepIgnored(uint16_t first, const uint16_t* before, uint16_t* after) const {
+  const int32_t at = m_ignoredAddress - first;
+  if (m_ignoredAddress >= 0 && at >= 0 && at % 2 == 0) {
+    const int position = at / 2;
+    if ((first == kClockFirst && position < kClockCount) ||
+        (first == kParameterFirst && position < kParameterCount)) {
+      after[position] = before[position];
+    }
+  }
+}
+
 Refusal MeterModel::WriteRegisters(uint16_t start, const uint16_t* values, int count) {
   if ((start & 1) != 0 || count < 1) return Refusal::kIllegalAddress;
   const int last = start + 2 * (count - 1);
   if (start >= kClockFirst && last <= kClockFirst + 2 * (kClockCount - 1)) {
     uint16_t clock[kClockCount];
     m_clock.ToRegisters(clock);
+    uint16_t before[kClockCount];
+    m_clock.ToRegisters(before);
     std::copy(values, values + count, clock + (start - kClockFirst) / 2);
+    KeepIgnored(kClockFirst, before, clock);
     CivilTime time;
     if (!MeterClock::FromRegisters(clock, time)) return Refusal::kIllegalValue;
     m_clock.Set(time);
@@ -335,6 +349,7 @@ Refusal MeterModel::WriteRegisters(uint16_t start, const uint16_t* values, int c
   if (start >= kParameterFirst && last <= kParameterFirst + 2 * (kParameterCount - 1)) {
     std::array<uint16_t, kParameterCount> block = m_params;
     std::copy(values, values + count, block.begin() + (start - kParameterFirst) / 2);
+    KeepIgnored(kParameterFirst, m_params.data(), block.data());
     const Refusal refusal = CheckParameters(block);
     if (refusal == Refusal::kNone) m_params = block;
     return refusal;

@@ -97,6 +97,9 @@ class MeterModel {
   uint32_t Energy(int tariff, int kind) const { return m_energy[tariff][kind]; }
 
   uint16_t Parameter(int position) const { return m_params[position]; }
+  // A meter that clamps or ignores a value: writes to the register at this address are answered
+  // as taken, and the register keeps its value (-1: every write is taken).
+  void IgnoreWritesTo(int32_t address) { m_ignoredAddress = address; }
 
  private:
   void SetDefaultParameters(const LineSettings& line, uint32_t unit);
@@ -105,6 +108,9 @@ class MeterModel {
   void ScheduleNextInputChange();
   EventSnapshot Snapshot() const;
   void RecordEvent(uint8_t code);
+  // A written block (the clock's or the parameters', from address `first`) keeps the ignored
+  // register's value from before the write.
+  void KeepIgnored(uint16_t first, const uint16_t* before, uint16_t* after) const;
   static Refusal CheckParameters(const std::array<uint16_t, kParameterCount>& block);
 
   std::mt19937 m_rng;
@@ -123,6 +129,7 @@ class MeterModel {
   std::array<std::array<uint32_t, 4>, 4> m_energy{};  // [tariff][kind], whole Wh / varh
   std::array<double, 4> m_energyFraction{};           // [kind], not yet a whole unit
 
+  int32_t m_ignoredAddress = -1;
   uint8_t m_inputs = 0;
   uint8_t m_outputs = 0;
   EventLog m_events;

@@ -163,12 +163,24 @@ bool ApplyValue(const std::string& name, const std::string& value, SimOptions& o
   if (name == "--delay") return ParseDelay(value, o.faults);
   if (name == "--noise") return ParseFaultRule(value, o.faults.noise);
   if (name == "--wrong-count") return ParseFaultRule(value, o.faults.wrongCount);
+  if (name == "--ignore-writes") {
+    // A register's address in hex, as the console's register browser shows it: 0312 or 0x0312.
+    const std::string digits =
+        value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0 ? value.substr(2) : value;
+    if (digits.empty() || digits.size() > 4 ||
+        digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      return false;
+    }
+    o.ignoreWrites = static_cast<int32_t>(std::stoul(digits, nullptr, 16));
+    return true;
+  }
   return false;
 }
 
 bool TakesValue(const std::string& name) {
   static const char* const kNames[] = {"--port",        "--by-id", "--seed",  "--drop",
-                                       "--corrupt-crc", "--delay", "--noise", "--wrong-count"};
+                                       "--corrupt-crc", "--delay", "--noise", "--wrong-count",
+                                       "--ignore-writes"};
   for (const char* known : kNames) {
     if (name == known) return true;
   }
@@ -250,6 +262,9 @@ Options:
                      bytes, as noise on a real line would give the console something to read
   --seed N           seed of the simulation and of the faults (default: from the clock;
                      printed at start, so a run can be repeated)
+  --ignore-writes ADDR
+                     a meter that clamps or ignores a value: every meter answers a write to
+                     the register at ADDR (hex, e.g. 0312) as taken and keeps its value
   --verbose, -v      log every request and reply in hex on stderr (with several meters, each
                      line names the meter by its address)
   --help, -h         this text

@@ -19,6 +19,9 @@ struct SimOptions {
   bool verbose = false;
   bool help = false;
   FaultPlan faults;
+  // Every meter answers writes to the register at this address as taken and keeps its value;
+  // -1: none.
+  int32_t ignoreWrites = -1;
 };
 
 // Reads the command line (argv[0] is the program). False, with the reason in error, for an
