@@ -31,3 +31,5 @@ int RunApplyProfileVerb(const std::vector<std::string>& options, std::FILE* out,
 // A port as the options name it: "COM3", "com3" or "3"; an adapter's path; or an adapter's name
 // as the port list shows it. nullopt when it names none.
 std::optional<std::string> PortOfOption(const std::string& text);
+// The text with ASCII letters in upper case: option values are taken in either case.
+std::string UpperAscii(std::string text);

@@ -9,25 +9,13 @@
 #include <vector>
 
 #include "cli/cli.h"
-
-namespace {
-
-std::string Utf8(const wchar_t* text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-  out.resize(static_cast<size_t>(size - 1));
-  return out;
-}
-
-}  // namespace
+#include "console/wide_text_win32.h"
 
 int wmain(int argc, wchar_t** argv) {
   std::setlocale(LC_NUMERIC, "C");
   SetConsoleOutputCP(CP_UTF8);  // the Chinese words of the results, as UTF-8
   std::vector<std::string> args;
-  for (int k = 1; k < argc; ++k) args.push_back(Utf8(argv[k]));
+  for (int k = 1; k < argc; ++k) args.push_back(Utf8Of(argv[k]));
   if (const auto status = RunVerb(args, stdout, stderr)) return *status;
   std::fputs(VerbUsage(), stderr);
   return 2;

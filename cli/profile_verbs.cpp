@@ -34,13 +34,6 @@ struct Target {
   bool yes = false;
 };
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 // One option's value into the target; the reason when it is none a meter's line takes.
 std::optional<std::string> Apply(const std::string& name, const std::string& value, Target& t) {
   const auto number = [&](int64_t low, int64_t high) -> std::optional<int64_t> {
@@ -48,7 +41,7 @@ std::optional<std::string> Apply(const std::string& name, const std::string& val
     if (n.outcome != Entry::Accepted) return std::nullopt;
     return n.value;
   };
-  const std::string upper = Upper(value);
+  const std::string upper = UpperAscii(value);
   if (name == "--port") {
     const auto port = PortOfOption(value);
     if (!port) return "no port named " + value + " (see quorvel --ports)";
@@ -94,13 +87,7 @@ class MeterSession : public LinkNotifyTarget {
     m_link.m_notifyWnd = this;
     m_link.m_protocol = t.line.protocol;
     m_link.m_slaveAddress = t.line.address;
-    uint32_t number = 0;
-    const bool numbered = t.port.rfind("COM", 0) == 0 &&
-                          t.port.find_first_not_of("0123456789", 3) == std::string::npos &&
-                          t.port.size() > 3;
-    if (numbered) number = static_cast<uint32_t>(std::stoul(t.port.substr(3)));
-    m_link.m_port = number;
-    m_link.m_portPath = numbered ? std::string() : t.port;
+    m_link.ChoosePort(t.port);
     m_link.m_baudRate = t.line.baud;
     m_link.m_parity = t.line.parity;
     m_link.m_dataBits = t.line.dataBits;

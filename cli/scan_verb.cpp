@@ -21,13 +21,6 @@ constexpr int kExitFound = 0;
 constexpr int kExitNone = 1;
 constexpr int kExitRefused = 2;
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> parts;
   size_t at = 0;
@@ -71,7 +64,7 @@ std::optional<std::string> Apply(const std::string& name, const std::string& val
   } else if (name == "--parity") {
     if (value != "all") {
       r.parities.clear();
-      for (const std::string& part : Split(Upper(value))) {
+      for (const std::string& part : Split(UpperAscii(value))) {
         const std::string p = part.substr(0, 1);
         if (part.empty() || (part.size() > 1 && part != "NONE" && part != "ODD" && part != "EVEN")) {
           return "--parity takes N,E,O (NONE, EVEN, ODD), or all";
@@ -81,7 +74,7 @@ std::optional<std::string> Apply(const std::string& name, const std::string& val
     }
   } else if (name == "--protocol") {
     r.protocols.clear();
-    for (const std::string& part : Split(Upper(value))) {
+    for (const std::string& part : Split(UpperAscii(value))) {
       if (part != "RTU" && part != "ASCII") return "--protocol takes rtu, ascii or rtu,ascii";
       r.protocols.push_back(part == "RTU" ? 0 : 1);
     }
@@ -184,8 +177,15 @@ class Printer : public ScanListener {
 }  // namespace
 
 // "COM3", "com3" or "3"; an adapter's path; or an adapter's name as the port list shows it.
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 std::optional<std::string> PortOfOption(const std::string& text) {
-  std::string number = Upper(text);
+  std::string number = UpperAscii(text);
   if (number.rfind("COM", 0) == 0) number = number.substr(3);
   if (const auto n = Number(number, 1, 255); n && number.find_first_not_of("0123456789") == std::string::npos) {
     if (*n <= 9) return "COM" + std::to_string(*n);

@@ -8,10 +8,9 @@
 #include <cstring>
 
 #include "console/app_files.h"
+#include "console/wide_text_win32.h"
 
-namespace {
-
-std::wstring Wide(const std::string& text) {
+std::wstring WideOf(const std::string& text) {
   if (text.empty()) return {};
   const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                        nullptr, 0);
@@ -20,7 +19,7 @@ std::wstring Wide(const std::string& text) {
   return wide;
 }
 
-std::string Utf8(const wchar_t* text) {
+std::string Utf8Of(const wchar_t* text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (size <= 1) return {};
   std::string out(static_cast<size_t>(size), '\0');
@@ -29,13 +28,15 @@ std::string Utf8(const wchar_t* text) {
   return out;
 }
 
+namespace {
+
 // The system's words for an error, in the user's language.
 std::string Words(DWORD code) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string words = length > 0 ? Utf8(text) : "Win32 error " + std::to_string(code);
+  std::string words = length > 0 ? Utf8Of(text) : "Win32 error " + std::to_string(code);
   LocalFree(text);
   while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) {
     words.pop_back();
@@ -46,7 +47,7 @@ std::string Words(DWORD code) {
 // %NAME%\Quorvel, read as wide characters.
 std::string KnownFolder(const wchar_t* name) {
   const wchar_t* value = _wgetenv(name);
-  return JoinPath(value != nullptr ? Utf8(value) : ".", "Quorvel");
+  return JoinPath(value != nullptr ? Utf8Of(value) : ".", "Quorvel");
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -67,7 +68,7 @@ std::string ParentFolder(const std::string& path) {
 }
 
 PathKind KindOfPath(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WideOf(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = GetLastError();
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? PathKind::Missing
@@ -83,7 +84,7 @@ std::optional<std::string> MakeFolders(const std::string& path) {
     const std::string part = path.substr(0, at);
     if (part.size() <= 3 && part.find(':') != std::string::npos) continue;
     if (KindOfPath(part) == PathKind::Folder) continue;
-    if (CreateDirectoryW(Wide(part).c_str(), nullptr) == FALSE &&
+    if (CreateDirectoryW(WideOf(part).c_str(), nullptr) == FALSE &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
       return part + ": " + Words(GetLastError());
     }
@@ -93,20 +94,20 @@ std::optional<std::string> MakeFolders(const std::string& path) {
 }
 
 std::FILE* OpenUserFile(const std::string& path, const char* mode, std::string* why) {
-  std::FILE* file = _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+  std::FILE* file = _wfopen(WideOf(path).c_str(), WideOf(mode).c_str());
   if (file == nullptr && why != nullptr) *why = std::strerror(errno);
   return file;
 }
 
 std::optional<std::string> MoveFileOver(const std::string& from, const std::string& to) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+  if (MoveFileExW(WideOf(from).c_str(), WideOf(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
     return std::nullopt;
   }
   return to + ": " + Words(GetLastError());
 }
 
-void RemoveFile(const std::string& path) { DeleteFileW(Wide(path).c_str()); }
+void RemoveFile(const std::string& path) { DeleteFileW(WideOf(path).c_str()); }
 
 int64_t OpenFileSize(std::FILE* file) { return _filelengthi64(_fileno(file)); }
 
@@ -115,7 +116,7 @@ bool CutFile(std::FILE* file, int64_t length) { return _chsize_s(_fileno(file), 
 // Windows refuses to delete or move a file that is open without sharing, so only the
 // attributes can change under it.
 std::optional<std::string> OpenFileGone(std::FILE*, const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WideOf(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::string("文件已被删除");
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return std::string("文件已被设为只读");
   return std::nullopt;
@@ -123,7 +124,7 @@ std::optional<std::string> OpenFileGone(std::FILE*, const std::string& path) {
 
 std::string UserName() {
   const wchar_t* name = _wgetenv(L"USERNAME");
-  return name != nullptr ? Utf8(name) : std::string();
+  return name != nullptr ? Utf8Of(name) : std::string();
 }
 
 void KeepBrokenPipesFromEndingTheProcess() {}  // Windows has no such signal

@@ -13,7 +13,7 @@
 
 namespace {
 
-// The longest module path the caption takes, as the path buffer of the original program held.
+// The longest module path the caption takes: a Windows path buffer of MAX_PATH characters.
 constexpr size_t kMaxPathChars = 260;
 constexpr uint32_t kSysCommandMask = 0xFFF0;  // the low four bits belong to the window manager
 

@@ -93,13 +93,6 @@ bool MainDialog::ApplyPortChoice(const std::string& shownName) {
 
 bool MainDialog::ApplyPortId(const std::string& id) {
   if (id.empty()) return false;
-  uint32_t number = 0;
-  if (NumberedPort(id, number)) {
-    m_link.m_port = number;
-    m_link.m_portPath.clear();
-  } else {
-    m_link.m_port = 0;
-    m_link.m_portPath = id;
-  }
+  m_link.ChoosePort(id);
   return true;
 }

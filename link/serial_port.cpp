@@ -30,6 +30,12 @@ std::string SerialPort::PortId() const {
   return m_port != 0 ? "COM" + std::to_string(m_port) : m_portPath;
 }
 
+void SerialPort::ChoosePort(const std::string& id) {
+  const bool numbered = id.size() == 4 && id.compare(0, 3, "COM") == 0 && id[3] >= '1' && id[3] <= '9';
+  m_port = numbered ? static_cast<uint32_t>(id[3] - '0') : 0;
+  m_portPath = numbered ? std::string() : id;
+}
+
 void SerialPort::OpenPath(const std::string& path) {
   m_openPath = path;
   m_isOpen = m_line->Open(*this) ? 1 : 0;

@@ -94,6 +94,9 @@ class SerialPort {
   const LineError& LastError() const { return m_line->LastError(); }
   // What the port chosen is: "COM3", or the adapter's path.
   std::string PortId() const;
+  // Chooses the port PortId() names: "COM1" to "COM9" by number (resolved at every open), any
+  // other text as an adapter's path. Opens nothing.
+  void ChoosePort(const std::string& id);
 
   // Replaces the platform line (tests); closes the port first.
   void SetLine(std::unique_ptr<SerialLine> line);

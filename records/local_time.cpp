@@ -10,16 +10,6 @@ namespace {
 constexpr int64_t kMsPerMinute = 60 * 1000;
 constexpr int64_t kMsPerDay = 24 * 60 * kMsPerMinute;
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian calendar).
-int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
 struct Civil {
   int64_t year;
   int month, day, hour, minute, second, ms;
@@ -58,6 +48,15 @@ int64_t SecondsAsUtc(const std::tm& parts) {
 }
 
 }  // namespace
+
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
 
 // The local offset is asked of the system once a second at most, per thread: several lines a
 // tick share it.

@@ -11,6 +11,10 @@ struct WallTime {
   int32_t offsetMinutes = 0;
 };
 
+// Days from 1970-01-01 to a civil date of the proleptic Gregorian calendar; any month and day
+// numbers are taken (a day past the month's end runs on into the next).
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+
 // Now, with the computer's local offset.
 WallTime LocalNow();
 

@@ -161,13 +161,7 @@ void Scanner::Run(const ScanRequest& request, ScanListener& listener,
   }
 
   m_configured = false;
-  if (request.port.size() == 4 && request.port.rfind("COM", 0) == 0) {
-    m_port.m_port = static_cast<uint32_t>(request.port[3] - '0');
-    m_port.m_portPath.clear();
-  } else {
-    m_port.m_port = 0;
-    m_port.m_portPath = request.port;
-  }
+  m_port.ChoosePort(request.port);
   if (!probes.empty()) UseSetting(probes.front().setting);
   m_port.Open();
   if (!m_port.m_isOpen) {

@@ -128,7 +128,9 @@ TEST_F(ProfilesAtSimulatedMeter, RefusalsChangeNothingAndSendNothing) {
   };
   for (const auto& file : files) {
     RemoveFile(path);
-    if (!file.content.empty()) ASSERT_FALSE(WriteProfile(path, file.content));
+    if (!file.content.empty()) {
+      ASSERT_FALSE(WriteProfile(path, file.content));
+    }
     Menu(IDM_LOAD_PROFILE, path);
     EXPECT_NE(Text(IDC_STATUS).find(file.reason), std::string::npos) << Text(IDC_STATUS);
     EXPECT_EQ(dialog.ImageBlock(), image);

@@ -10,16 +10,8 @@ exe="$1"
 tab_steps="$2"
 sim="$3"
 screenshot="${4:-}"
-wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
-if [ ! -x "$wine" ] || ! command -v xdotool >/dev/null; then
-  echo "console_adapter_under_wine: Wine or xdotool not found; the test does not run" >&2
-  [ "${QUORVEL_REQUIRE_WINE:-0}" = 1 ] && exit 1
-  exit 77
-fi
-[ -x "$sim" ] || { echo "no quorvel-sim at '$sim': build the default preset first" >&2; exit 1; }
-[ -n "${WINEPREFIX:-}" ] && [ -s "$WINEPREFIX/quorvel-display" ] ||
-  { echo "no prepared Wine prefix (wine_prefix)" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")" WINEDEBUG=-all
+source "$(dirname "$0")/wine_needs.sh"
+need_wine console_adapter_under_wine "$sim" xdotool
 
 source "$(dirname "$0")/wine_test_lib.sh"
 com12="$WINEPREFIX/quorvel-com12"

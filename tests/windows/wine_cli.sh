@@ -7,16 +7,8 @@
 set -eEuo pipefail
 cli="$1"
 sim="$2"
-wine="${QUORVEL_WINE:-/usr/lib/wine/wine64}"
-if [ ! -x "$wine" ]; then
-  echo "cli_under_wine: Wine not found; the test does not run" >&2
-  [ "${QUORVEL_REQUIRE_WINE:-0}" = 1 ] && exit 1
-  exit 77
-fi
-[ -x "$sim" ] || { echo "no quorvel-sim at '$sim': build the default preset first" >&2; exit 1; }
-[ -n "${WINEPREFIX:-}" ] && [ -s "$WINEPREFIX/quorvel-display" ] ||
-  { echo "no prepared Wine prefix (wine_prefix)" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$WINEPREFIX/quorvel-display")" WINEDEBUG=-all
+source "$(dirname "$0")/wine_needs.sh"
+need_wine cli_under_wine "$sim"
 
 source "$(dirname "$0")/wine_test_lib.sh"
 trap cleanup EXIT

@@ -1,5 +1,6 @@
 // quorvel.exe: the console on plain Win32.
 #include "console/console_app.h"
+#include "console/wide_text_win32.h"
 #include "window/win32/win32_dialog_window.h"
 
 #ifndef NOMINMAX
@@ -39,23 +40,9 @@ std::vector<std::string> Arguments() {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide == nullptr) return args;
-  for (int k = 1; k < count; ++k) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide[k], -1, nullptr, 0, nullptr, nullptr);
-    std::string arg(static_cast<size_t>(std::max(size, 1)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide[k], -1, arg.data(), size, nullptr, nullptr);
-    arg.resize(arg.size() - 1);
-    args.push_back(arg);
-  }
+  for (int k = 1; k < count; ++k) args.push_back(Utf8Of(wide[k]));
   LocalFree(wide);
   return args;
-}
-
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(size, 1)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
-  wide.resize(wide.size() - 1);
-  return wide;
 }
 
 }  // namespace
@@ -66,7 +53,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   StartOptions options;
   std::string error;
   if (!ParseStartOptions(Arguments(), options, error)) {
-    MessageBoxW(nullptr, Wide(error).c_str(), L"quorvel", MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, WideOf(error).c_str(), L"quorvel", MB_OK | MB_ICONERROR);
     return 2;
   }
   try {
